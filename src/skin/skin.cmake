@@ -1,0 +1,10 @@
+# The skin loader and its pictures, compiled into plenvo_core. The pictures are
+# drawn by tools/skin_gen and committed; regenerate them there, not by hand.
+target_sources(plenvo_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/skin.cpp)
+
+file(GLOB plenvo_skin_bitmaps CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/images/*.bmp)
+qt_add_resources(plenvo_core "skin"
+    PREFIX "/skin"
+    BASE "${CMAKE_CURRENT_LIST_DIR}/images"
+    FILES ${plenvo_skin_bitmaps}
+)

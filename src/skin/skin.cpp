@@ -1,0 +1,43 @@
+#include "skin/skin.h"
+
+#include <QPixmapCache>
+#include <QString>
+
+namespace plenvo::skin {
+
+namespace {
+
+constexpr QStringView kResourcePrefix = u":/skin/";
+constexpr QStringView kResourceSuffix = u".bmp";
+
+// Picture names are plain identifiers. A path in a name ("x/../com1_on") would
+// otherwise be resolved by the resource system and reach a picture, or another
+// resource, under a name that is none of ours.
+bool isNameChar(QChar c) {
+    return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
+}
+
+}  // namespace
+
+QPixmap picture(QStringView name) {
+    // The resource path doubles as the cache key: one allocation per call,
+    // and a cached picture costs no file lookup.
+    QString path;
+    path.reserve(kResourcePrefix.size() + name.size() + kResourceSuffix.size());
+    path += kResourcePrefix;
+    for (QChar c : name) {
+        if (!isNameChar(c)) {
+            return {};
+        }
+        path += c.toUpper();
+    }
+    path += kResourceSuffix;
+
+    QPixmap pixmap;
+    if (!QPixmapCache::find(path, &pixmap) && pixmap.load(path)) {
+        QPixmapCache::insert(path, pixmap);
+    }
+    return pixmap;
+}
+
+}  // namespace plenvo::skin
