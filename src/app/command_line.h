@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <optional>
+
+namespace plenvo {
+
+struct CommandLine {
+    // Devices named for port numbers; numbers not named here take the
+    // platform's default device.
+    std::map<int, QString> devices;
+    bool trace = false;
+
+    // Set when the program should end at once with this status, after
+    // printing `output` (to stdout for status 0, stderr otherwise).
+    std::optional<int> exit_status;
+    QString output;
+};
+
+// Reads the program's own options. Arguments with a single dash are left to
+// Qt (-platform, -display, ...).
+CommandLine parse_command_line(const QStringList& arguments);
+
+// The device behind a port number: the option's, else the platform's own.
+QString device_for_port(const CommandLine& options, int port);
+
+QString usage_text();
+
+}  // namespace plenvo

@@ -1,0 +1,244 @@
+#include "app/frm_main.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+#include "adjust/frm_adj.h"
+#include "app/trace.h"
+#include "link/serial_control.h"
+#include "skin/layout.h"
+#include "skin/skin.h"
+#include "video/frm_video.h"
+
+namespace plenvo {
+
+namespace {
+
+// The skin's own size: the main window is fitted to it at start-up and
+// the layout scale is measured against its width.
+constexpr int kSkinWidthTwips = 7050;
+
+// Rounds to the nearest whole twip, halves to even.
+int32_t round_half_even(double twips)
+{
+    return int32_t(std::nearbyint(twips));
+}
+
+QFont label_font(const char* family, bool bold)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPointSizeF(8.25);
+    font.setBold(bold);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+}  // namespace
+
+FrmMain::FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings)
+    : SkinWindow(platform, skin::kMainBackground, Qt::white, nullptr),
+      serial_(serial),
+      settings_(std::move(settings)),
+      timRx_(platform.make_timer(100)),
+      timTimeOut_(platform.make_timer(1000))
+{
+    timRx_->on_tick = [this] { timRx_Timer(); };
+    timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
+    on_drag_press = [this] { Form_MouseDown(*this); };
+    on_drag_move = [this] { Form_MouseMove(*this); };
+    on_drag_release = [this] { Form_MouseUp(); };
+    build_design();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::build_design()
+{
+    setWindowIcon(QIcon(skin_picture(skin::kIcon)));
+    set_Width(layout::kMainClient.width);
+    set_Height(layout::kMainClient.height);
+
+    img_logo_ = new QLabel(this);
+    place(*img_logo_, layout::kMainLogo);
+    img_logo_->setPixmap(skin_picture(skin::kLogo));
+
+    lab_ver_ = new QLabel(this);
+    place(*lab_ver_, layout::kMainVersionLabel);
+    lab_ver_->setFont(label_font("Arial", false));
+
+    lab_msg_ = new QLabel(this);
+    place(*lab_msg_, layout::kMainMessageLabel);
+    lab_msg_->setFont(label_font("MS Sans Serif", true));
+    QPalette palette = lab_msg_->palette();
+    palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    palette.setColor(QPalette::Window, QWidget::palette().color(QPalette::Base));
+    lab_msg_->setPalette(palette);
+    lab_msg_->setAutoFillBackground(true);
+    lab_msg_->installEventFilter(this);
+
+    img_form_ = new QWidget(this);
+    place(*img_form_, layout::kMainFormImage);
+
+    txt_msg_ = new QPlainTextEdit(this);
+    place(*txt_msg_, layout::kMainDiagnosticText);
+    txt_msg_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    cmd_clear_ = new QPushButton(QStringLiteral("clear"), this);
+    place(*cmd_clear_, layout::kMainClearButton);
+    connect(cmd_clear_, &QPushButton::clicked, this, &FrmMain::cmd_clear_Click);
+
+    for (const layout::Element& element : layout::kMainButtons) {
+        auto* button = new SkinButton(element.index, this);
+        place(*button, element.rect);
+        button->show_picture(element.start_picture ? element.start_picture
+                             : element.index == 21 ? skin::kMinimise
+                                                   : skin::kExit);
+        button->on_press = [this](int index) { img_btn_MouseDown(index); };
+        img_btn_[size_t(element.index)] = button;
+    }
+}
+
+SkinButton* FrmMain::img_btn(int index) const
+{
+    return index >= 0 && index < int(img_btn_.size()) ? img_btn_[size_t(index)] : nullptr;
+}
+
+FrmAdj* FrmMain::frm_adj() const
+{
+    return adj_.data();
+}
+
+FrmVideo* FrmMain::frm_video() const
+{
+    return video_.data();
+}
+
+void FrmMain::Form_Load(bool another_copy_running)
+{
+    if (another_copy_running) {
+        second_instance = true;
+        unload_main();
+        return;
+    }
+    second_instance = false;
+    state.set_start_up_values();
+    assembler_.clear();
+    shell.dragging = false;
+
+    const SettingsFile::Values saved = settings_.read();
+    place_from_settings(saved);
+    state.com_port = saved.com_port.value_or(1);
+
+    setWindowTitle(QString::fromLatin1(kCaption));
+    lab_ver_->setText(QString::fromLatin1(kVersion));
+
+    start_up_port_opening();
+    if (form_unloaded_)
+        return;
+
+    set_Width(img_form_->width() * platform().twips_per_pixel_x());
+    set_Height(img_form_->height() * platform().twips_per_pixel_y());
+    platform().yield();
+    if (form_unloaded_)
+        return;
+
+    shell.layout_scale = float(Width()) / float(kSkinWidthTwips);
+    rescale_positions();
+
+    set_child_top(*txt_msg_, Height() + 20);
+    set_child_left(*txt_msg_, 0);
+    txt_msg_->resize(width(), 2 * height());
+
+    show();
+    platform().yield();
+    if (form_unloaded_)
+        return;
+
+    start_up_state_request();
+}
+
+void FrmMain::place_from_settings(const SettingsFile::Values& saved)
+{
+    const QSize screen = platform().screen_twips();
+    shell.win_top = saved.win_top.value_or((screen.height() - layout::kMainClient.height) / 2);
+    shell.win_left = saved.win_left.value_or((screen.width() - kSkinWidthTwips) / 2);
+    // Only a place beyond the bottom or right edge is pulled back; a window
+    // partly off the top or left edge is restored where it was.
+    set_Top(screen.height() > shell.win_top ? shell.win_top : 0);
+    set_Left(screen.width() > shell.win_left ? shell.win_left : 0);
+}
+
+void FrmMain::rescale_positions()
+{
+    const float scale = shell.layout_scale;
+    for (SkinButton* button : img_btn_) {
+        if (!button)
+            continue;
+        set_child_top(*button, scale * float(child_top(*button)));
+        set_child_left(*button, scale * float(child_left(*button)));
+    }
+    for (QLabel* label : {lab_ver_, lab_msg_}) {
+        set_child_top(*label, scale * float(child_top(*label)));
+        set_child_left(*label, scale * float(child_left(*label)));
+    }
+}
+
+void FrmMain::Form_Unload()
+{
+    if (form_unloaded_)
+        return;
+    form_unloaded_ = true;
+    if (second_instance)
+        return;
+
+    serial_.set_port_open(false);
+    state.port_ok = false;
+    timRx_->set_enabled(false);
+
+    shell.win_top = round_half_even(Top());
+    shell.win_left = round_half_even(Left());
+    if (!settings_.write(shell.win_top, shell.win_left, state.com_port))
+        trace::line(QStringLiteral("settings"), QStringLiteral("cannot write ") + settings_.path());
+
+    state.adj_open = false;
+    if (adj_)
+        adj_->unload();
+    state.video_open = false;
+    if (video_)
+        video_->unload();
+}
+
+void FrmMain::unload_main()
+{
+    Form_Unload();
+    hide();
+    emit unloaded();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    unload_main();
+    event->accept();
+}
+
+void FrmMain::set_message(const QString& text)
+{
+    lab_msg_->setText(text);
+    trace::line(QStringLiteral("msg"), text);
+}
+
+QString FrmMain::message() const
+{
+    return lab_msg_->text();
+}
+
+void FrmMain::cmd_clear_Click()
+{
+    txt_msg_->clear();
+}
+
+}  // namespace plenvo

@@ -1,0 +1,101 @@
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/command_line.h"
+#include "app/frm_main.h"
+#include "app/qt_platform.h"
+#include "app/single_instance.h"
+#include "app/trace.h"
+#include "link/qt_serial_control.h"
+
+namespace {
+
+int signal_pipe[2] = {-1, -1};
+
+void on_signal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signal_pipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT close the main window like a close request from the
+// desktop: the port is closed and the settings are saved.
+void close_on_signals(plenvo::FrmMain& frm)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signal_pipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &frm);
+    QObject::connect(notifier, &QSocketNotifier::activated, &frm, [&frm] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signal_pipe[0], &byte, 1);
+        frm.close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+int print_and_exit(const plenvo::CommandLine& options)
+{
+    const QByteArray text = options.output.toLocal8Bit();
+    std::FILE* stream = *options.exit_status == 0 ? stdout : stderr;
+    std::fputs(text.constData(), stream);
+    if (!text.endsWith('\n'))
+        std::fputc('\n', stream);
+    return *options.exit_status;
+}
+
+QStringList raw_arguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Answer --help, --version and mistakes without needing a display.
+    if (const plenvo::CommandLine early = plenvo::parse_command_line(raw_arguments(argc, argv)); early.exit_status)
+        return print_and_exit(early);
+
+    // Qt cannot place windows on Wayland; docking and dragging need X.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
+        !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("plenvo"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const plenvo::CommandLine options = plenvo::parse_command_line(QApplication::arguments());
+    if (options.exit_status)
+        return print_and_exit(options);
+    if (options.trace)
+        plenvo::trace::enable();
+
+    const QString program_dir = QApplication::applicationDirPath();
+    plenvo::SingleInstance instance(program_dir);
+    const bool another_copy_running = !instance.acquire();
+
+    plenvo::QtPlatform platform;
+    plenvo::QtSerialControl serial([&options](int port) { return plenvo::device_for_port(options, port); });
+    plenvo::FrmMain frm(platform, serial, plenvo::SettingsFile::for_program(program_dir));
+    QObject::connect(&frm, &plenvo::FrmMain::unloaded, &app, &QCoreApplication::quit);
+    close_on_signals(frm);
+
+    frm.Form_Load(another_copy_running);
+    if (frm.is_unloaded())
+        return 0;
+    return QApplication::exec();
+}

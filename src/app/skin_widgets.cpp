@@ -1,0 +1,164 @@
+#include "app/skin_widgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cmath>
+
+#include "app/platform.h"
+#include "skin/skin.h"
+
+namespace plenvo {
+
+QPixmap skin_picture(QByteArrayView name)
+{
+    return skin::picture(QString::fromLatin1(name.data(), name.size()));
+}
+
+SkinButton::SkinButton(int index, QWidget* parent) : QWidget(parent), index_(index)
+{
+    setAttribute(Qt::WA_NoMousePropagation);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void SkinButton::show_picture(QByteArrayView name)
+{
+    picture_name_ = name.toByteArray();
+    pixmap_ = skin_picture(name);
+    if (pixmap_.size() != size())
+        resize(pixmap_.size());
+    update();
+}
+
+void SkinButton::paintEvent(QPaintEvent*)
+{
+    // Drawn the same enabled or not: the skin itself shows what a button
+    // offers (the greyed bypass picture, for one).
+    QPainter(this).drawPixmap(0, 0, pixmap_);
+}
+
+void SkinButton::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (on_press)
+        on_press(index_);
+}
+
+SkinWindow::SkinWindow(Platform& platform, const char* background, QColor back_colour, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform_(platform),
+      background_(skin_picture(background))
+{
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, back_colour);
+    setPalette(palette);
+    setAutoFillBackground(true);
+}
+
+SkinWindow::~SkinWindow() = default;
+
+SkinWindow::HandlerScope::~HandlerScope()
+{
+    if (--window_.running_handlers_ == 0 && window_.unloaded_)
+        window_.deleteLater();
+}
+
+int SkinWindow::px_x(double twips) const
+{
+    return int(std::lround(twips / platform_.twips_per_pixel_x()));
+}
+
+int SkinWindow::px_y(double twips) const
+{
+    return int(std::lround(twips / platform_.twips_per_pixel_y()));
+}
+
+int SkinWindow::Top() const
+{
+    return y() == px_y(top_twips_) ? int(std::lround(top_twips_)) : y() * platform_.twips_per_pixel_y();
+}
+
+int SkinWindow::Left() const
+{
+    return x() == px_x(left_twips_) ? int(std::lround(left_twips_)) : x() * platform_.twips_per_pixel_x();
+}
+
+int SkinWindow::Width() const { return width() * platform_.twips_per_pixel_x(); }
+int SkinWindow::Height() const { return height() * platform_.twips_per_pixel_y(); }
+
+void SkinWindow::set_Top(double twips)
+{
+    top_twips_ = twips;
+    move(x(), px_y(twips));
+}
+
+void SkinWindow::set_Left(double twips)
+{
+    left_twips_ = twips;
+    move(px_x(twips), y());
+}
+
+void SkinWindow::set_Width(double twips) { setFixedWidth(px_x(twips)); }
+void SkinWindow::set_Height(double twips) { setFixedHeight(px_y(twips)); }
+
+int SkinWindow::child_top(const QWidget& child) const
+{
+    return child.y() * platform_.twips_per_pixel_y();
+}
+
+int SkinWindow::child_left(const QWidget& child) const
+{
+    return child.x() * platform_.twips_per_pixel_x();
+}
+
+void SkinWindow::set_child_top(QWidget& child, double twips)
+{
+    child.move(child.x(), px_y(twips));
+}
+
+void SkinWindow::set_child_left(QWidget& child, double twips)
+{
+    child.move(px_x(twips), child.y());
+}
+
+void SkinWindow::place(QWidget& child, const layout::Rect& rect)
+{
+    child.setGeometry(px_x(rect.left), px_y(rect.top), px_x(rect.width), px_y(rect.height));
+}
+
+void SkinWindow::unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    hide();
+    if (running_handlers_ == 0)
+        deleteLater();
+}
+
+void SkinWindow::paintEvent(QPaintEvent*)
+{
+    QPainter(this).drawPixmap(0, 0, background_);
+}
+
+void SkinWindow::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (on_drag_press)
+        on_drag_press();
+}
+
+void SkinWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (on_drag_move)
+        on_drag_move();
+}
+
+void SkinWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (on_drag_release)
+        on_drag_release();
+}
+
+}  // namespace plenvo

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPixmap>
+#include <QWidget>
+
+#include <functional>
+
+#include "skin/layout.h"
+
+namespace plenvo {
+
+class Platform;
+
+// A skin picture by the name the panel's tables give it.
+QPixmap skin_picture(QByteArrayView name);
+
+// A skinned element: shows one skin picture at its own pixel size and
+// reports every press, of any mouse button, enabled or not, to its window
+// and never to the window underneath (which would start a drag).
+class SkinButton final : public QWidget {
+    Q_OBJECT
+public:
+    SkinButton(int index, QWidget* parent);
+
+    int index() const { return index_; }
+    // Loads the named skin picture afresh and takes its size.
+    void show_picture(QByteArrayView name);
+    // The name of the picture last shown, as it was asked for.
+    const QByteArray& picture_name() const { return picture_name_; }
+
+    // Runs on a press while enabled.
+    std::function<void(int index)> on_press;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    int index_;
+    QByteArray picture_name_;
+    QPixmap pixmap_;
+};
+
+// A borderless skinned window whose geometry is kept in twips, the unit of
+// the layout tables and of the settings file. Presses on its own surface
+// start a drag of the docked group.
+class SkinWindow : public QWidget {
+    Q_OBJECT
+public:
+    SkinWindow(Platform& platform, const char* background, QColor back_colour, QWidget* parent);
+    ~SkinWindow() override;
+
+    // Window geometry in twips.
+    int Top() const;
+    int Left() const;
+    int Width() const;
+    int Height() const;
+    void set_Top(double twips);
+    void set_Left(double twips);
+    void set_Width(double twips);
+    void set_Height(double twips);
+
+    // A child's position in twips, for the layout scaling at load.
+    int child_top(const QWidget& child) const;
+    int child_left(const QWidget& child) const;
+    void set_child_top(QWidget& child, double twips);
+    void set_child_left(QWidget& child, double twips);
+    // Places a child at a layout rectangle given in design twips.
+    void place(QWidget& child, const layout::Rect& rect);
+
+    // Hides the window at once; it is destroyed when no handler of it is
+    // running any more, so a handler that yields can always finish.
+    void unload();
+    bool unloaded() const { return unloaded_; }
+
+    // Drag handlers of the window's own surface.
+    std::function<void()> on_drag_press;
+    std::function<void()> on_drag_move;
+    std::function<void()> on_drag_release;
+
+    Platform& platform() const { return platform_; }
+
+protected:
+    // Marks a handler of this window as running for its lifetime.
+    class HandlerScope {
+    public:
+        explicit HandlerScope(SkinWindow& window) : window_(window) { ++window_.running_handlers_; }
+        ~HandlerScope();
+        HandlerScope(const HandlerScope&) = delete;
+        HandlerScope& operator=(const HandlerScope&) = delete;
+
+    private:
+        SkinWindow& window_;
+    };
+
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    int px_x(double twips) const;
+    int px_y(double twips) const;
+
+    Platform& platform_;
+    QPixmap background_;
+    // The place last given in twips, kept so that a place that is not a
+    // whole number of pixels reads back as it was set.
+    double top_twips_ = 0;
+    double left_twips_ = 0;
+    int running_handlers_ = 0;
+    bool unloaded_ = false;
+};
+
+}  // namespace plenvo
