@@ -37,6 +37,7 @@ public:
 
     void set_cursor(QPoint pos) { cursor_ = pos; }
     void set_screen_pixels(QSize size) { screen_pixels_ = size; }
+    void set_twips_per_pixel(int twips) { twips_per_pixel_ = twips; }
 
     class SimTimer;
 
