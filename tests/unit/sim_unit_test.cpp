@@ -23,7 +23,7 @@ Frame frame(char first, char second, uint8_t value)
 
 // ------------------------------------------------------------------ Unit
 
-TEST(Unit, StoresEverySettingItIsSentAndEchoesIt)
+TEST(SimUnit, StoresEverySettingItIsSentAndEchoesIt)
 {
     for (const protocol::Command& setting : protocol::kStateReportOrder) {
         Unit unit;
@@ -33,7 +33,7 @@ TEST(Unit, StoresEverySettingItIsSentAndEchoesIt)
     }
 }
 
-TEST(Unit, StateRequestReportsEverySettingInOrder)
+TEST(SimUnit, StateRequestReportsEverySettingInOrder)
 {
     Unit unit;
     unit.answer(frame('I', 'N', 2));
@@ -51,7 +51,7 @@ TEST(Unit, StateRequestReportsEverySettingInOrder)
     EXPECT_EQ(reports.back(), frame('V', 'O', 50));
 }
 
-TEST(Unit, ResetRestoresThePictureSettingsOnlyAndAnswersRE0)
+TEST(SimUnit, ResetRestoresThePictureSettingsOnlyAndAnswersRE0)
 {
     Unit unit;
     for (const protocol::Command& setting : protocol::kVideoCommands)
@@ -70,7 +70,7 @@ TEST(Unit, ResetRestoresThePictureSettingsOnlyAndAnswersRE0)
     EXPECT_EQ(state.output_format, 5);
 }
 
-TEST(Unit, FramesThatAreNoCommandGetNoAnswerAndChangeNothing)
+TEST(SimUnit, FramesThatAreNoCommandGetNoAnswerAndChangeNothing)
 {
     Unit unit;
     const DeviceState before = unit.state();
@@ -82,7 +82,7 @@ TEST(Unit, FramesThatAreNoCommandGetNoAnswerAndChangeNothing)
     EXPECT_EQ(unit.state(), before);
 }
 
-TEST(Unit, ReportsAreStoredTheWayThePanelReadsThem)
+TEST(SimUnit, ReportsAreStoredTheWayThePanelReadsThem)
 {
     Unit unit;
     unit.report(frame('O', 'U', 3));
@@ -99,7 +99,7 @@ TEST(Unit, ReportsAreStoredTheWayThePanelReadsThem)
 
 // ------------------------------------------------------ CommandAssembler
 
-class CommandAssemblerTest : public testing::Test {
+class SimCommandAssemblerTest : public testing::Test {
 protected:
     std::optional<Frame> push(char byte, std::chrono::milliseconds after_previous)
     {
@@ -111,7 +111,7 @@ protected:
     CommandAssembler::Clock::time_point now_{};
 };
 
-TEST_F(CommandAssemblerTest, CompletesAFrameOnItsThirdByte)
+TEST_F(SimCommandAssemblerTest, CompletesAFrameOnItsThirdByte)
 {
     EXPECT_FALSE(push('I', 0ms));
     EXPECT_FALSE(push('N', 1ms));
@@ -119,14 +119,14 @@ TEST_F(CommandAssemblerTest, CompletesAFrameOnItsThirdByte)
     EXPECT_FALSE(push('O', 1ms)) << "the next frame starts afresh";
 }
 
-TEST_F(CommandAssemblerTest, KeepsAPartialFrameForHalfASecond)
+TEST_F(SimCommandAssemblerTest, KeepsAPartialFrameForHalfASecond)
 {
     push('I', 0ms);
     push('N', 500ms);
     EXPECT_EQ(push(2, 500ms), frame('I', 'N', 2));
 }
 
-TEST_F(CommandAssemblerTest, GivesUpAStaleStrayByteAndStaysAligned)
+TEST_F(SimCommandAssemblerTest, GivesUpAStaleStrayByteAndStaysAligned)
 {
     push('?', 0ms);
     EXPECT_FALSE(push('I', 501ms));
@@ -139,7 +139,7 @@ TEST_F(CommandAssemblerTest, GivesUpAStaleStrayByteAndStaysAligned)
 
 // ------------------------------------------------------------ Front panel
 
-TEST(FrontPanel, ReadsEveryCommand)
+TEST(SimFrontPanel, ReadsEveryCommand)
 {
     const auto send = parse_panel_line("send OU 3");
     ASSERT_TRUE(send && std::holds_alternative<SendReport>(*send));
@@ -163,7 +163,7 @@ TEST(FrontPanel, ReadsEveryCommand)
     EXPECT_TRUE(std::holds_alternative<EmptyLine>(*parse_panel_line(" ")));
 }
 
-TEST(FrontPanel, RefusesMalformedLines)
+TEST(SimFrontPanel, RefusesMalformedLines)
 {
     for (const char* line : {"send OUX 3", "send OU 256", "send OU", "send OU 3 4", "byte -1",
                              "byte x", "byte 1x", "mute maybe", "mute", "flood 0", "flood -1",
@@ -171,7 +171,7 @@ TEST(FrontPanel, RefusesMalformedLines)
         EXPECT_FALSE(parse_panel_line(line)) << line;
 }
 
-TEST(FrontPanel, StateLineListsTheSettingsAsTheUnitReportsThem)
+TEST(SimFrontPanel, StateLineListsTheSettingsAsTheUnitReportsThem)
 {
     EXPECT_EQ(state_line(Unit().state()),
               "state PW 1 IN 0 OU 0 BY 0 DI 1 AS 1 IR 1 FP 1 TD 1 NR 1 OS 1 BL 0 FR 0 "
@@ -180,7 +180,7 @@ TEST(FrontPanel, StateLineListsTheSettingsAsTheUnitReportsThem)
 
 // ------------------------------------------------------------------ Flood
 
-TEST(Flood, CoversEverySettingTheUnitReports)
+TEST(SimFlood, CoversEverySettingTheUnitReports)
 {
     std::set<std::string> flooded;
     for (const ReportRange& range : kFloodRanges)
@@ -191,7 +191,7 @@ TEST(Flood, CoversEverySettingTheUnitReports)
     EXPECT_EQ(flooded, reported);
 }
 
-TEST(Flood, ReportsOnlyValuesTheSettingMayTake)
+TEST(SimFlood, ReportsOnlyValuesTheSettingMayTake)
 {
     std::map<std::string, const ReportRange*> ranges;
     for (const ReportRange& range : kFloodRanges)
@@ -210,7 +210,7 @@ TEST(Flood, ReportsOnlyValuesTheSettingMayTake)
     EXPECT_EQ(seen.size(), kFloodRanges.size());
 }
 
-TEST(Flood, SendsOneBatchEveryTenthOfASecond)
+TEST(SimFlood, SendsOneBatchEveryTenthOfASecond)
 {
     EXPECT_EQ(flood_batches(1.0), 10);
     EXPECT_EQ(flood_batches(2.54), 25);
@@ -219,14 +219,14 @@ TEST(Flood, SendsOneBatchEveryTenthOfASecond)
 
 // -------------------------------------------------------------- Frame log
 
-TEST(FrameLog, ShowsLettersAsCharactersAndAnythingElseAsQuestionMarks)
+TEST(SimFrameLog, ShowsLettersAsCharactersAndAnythingElseAsQuestionMarks)
 {
     EXPECT_EQ(frame_log_line(12ms, Direction::Received, frame('I', 'N', 2)), "12 RX IN 2");
     EXPECT_EQ(frame_log_line(5ms, Direction::Sent, Frame{0x01, ' ', 200}), "5 TX ?? 200");
     EXPECT_EQ(byte_log_line(7ms, 9), "7 TX byte 9");
 }
 
-TEST(FrameLog, EveryLineCanBeReadAsSoonAsItIsLogged)
+TEST(SimFrameLog, EveryLineCanBeReadAsSoonAsItIsLogged)
 {
     const std::string path = testing::TempDir() + "sim_frame_log_test.log";
     FrameLog log;
