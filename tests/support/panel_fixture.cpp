@@ -15,6 +15,11 @@ PanelTest::PanelTest()
 PanelTest::~PanelTest()
 {
     frm.reset();
+    run_deferred_deletes();
+}
+
+void PanelTest::run_deferred_deletes()
+{
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -35,6 +35,8 @@ protected:
     void report(char first, char second, uint8_t value, uint64_t settle_ms = 150);
     // Opens ADJ and VIDEO (when closed) with the unit on.
     void power_on_with_companions();
+    // Carries out the destruction of windows closed meanwhile.
+    static void run_deferred_deletes();
     // Starts counting sent frames from here.
     void forget_sent() { serial.sent.clear(); }
 

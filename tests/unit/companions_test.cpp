@@ -1,0 +1,282 @@
+// The adjustment and video settings windows, for the user and for the
+// unit's reports.
+
+#include <QLabel>
+#include <QScrollBar>
+
+#include "support/panel_fixture.h"
+
+namespace plenvo::testing {
+namespace {
+
+class CompanionsTest : public PanelTest {
+protected:
+    void SetUp() override
+    {
+        start();
+        power_on_with_companions();
+        forget_sent();
+    }
+
+    FrmAdj& adj() const { return *frm->frm_adj(); }
+    FrmVideo& video() const { return *frm->frm_video(); }
+
+    std::vector<int> lit_adj_buttons() const
+    {
+        std::vector<int> lit;
+        for (const protocol::AdjButton& button : protocol::kAdjButtons)
+            if (adj_picture(button.index).endsWith("_on"))
+                lit.push_back(button.index);
+        return lit;
+    }
+
+    std::vector<int> slider_values() const
+    {
+        std::vector<int> values;
+        for (int i = 0; i < 6; ++i)
+            values.push_back(video().hsr_video(i)->value());
+        return values;
+    }
+
+    std::vector<QString> label_texts() const
+    {
+        std::vector<QString> texts;
+        for (int i = 0; i < 6; ++i)
+            texts.push_back(video().lab_video(i)->text());
+        return texts;
+    }
+
+    // The user drags slider `index`'s thumb to `value`.
+    void drag_thumb(int index, int value)
+    {
+        video().hsr_video(index)->setSliderPosition(value);
+        video().hsr_video_Scroll(index);
+    }
+};
+
+TEST_F(CompanionsTest, TheStartUpStateLightsOneButtonPerGroup)
+{
+    EXPECT_EQ(lit_adj_buttons(), (std::vector<int>{0, 4, 7, 8, 10, 12, 14, 17, 19, 21}));
+    EXPECT_TRUE(adj().isEnabled());
+    EXPECT_EQ(slider_values(), (std::vector<int>{31, 58, 31, 10, 31, 31}));
+    EXPECT_EQ(label_texts(), (std::vector<QString>{"31", "58", "31", "10", "31", "31"}));
+}
+
+TEST_F(CompanionsTest, EachButtonSendsItsGroupsValue)
+{
+    // Front Panel Lock runs the other way round: on sends 0.
+    const struct {
+        int index;
+        const char* frame;
+    } clicks[] = {
+        {1, "DI 0"}, {0, "DI 1"}, {2, "AS 2"}, {3, "AS 0"}, {14, "AS 1"}, {5, "IR 0"}, {6, "FP 0"}, {7, "FP 1"},
+        {9, "TD 0"}, {11, "NR 0"}, {13, "OS 0"}, {16, "BY 1"}, {17, "BY 0"}, {18, "BL 1"}, {20, "FR 1"},
+    };
+    for (const auto& click : clicks) {
+        forget_sent();
+        press_adj(click.index);
+        EXPECT_EQ(serial.sent_text(), std::vector<std::string>{click.frame}) << click.index;
+        EXPECT_TRUE(adj_picture(click.index).endsWith("_on")) << click.index;
+    }
+}
+
+TEST_F(CompanionsTest, TheLitButtonOfAGroupOnlyClearsTheMessage)
+{
+    frm->set_message("Tx  fail !");
+    press_adj(0);
+    EXPECT_TRUE(serial.sent.empty());
+    EXPECT_EQ(frm->message(), "");
+    frm->adj_on_off(true);
+    adj().img_btn_MouseDown(15);
+    adj().img_btn_MouseDown(40);
+    EXPECT_TRUE(serial.sent.empty());
+}
+
+TEST_F(CompanionsTest, TheBypassPermissionReachesTheMainPanelBeforeItIsSent)
+{
+    serial.on_frame = [this, answer = serial.on_frame](const protocol::Frame& frame) {
+        EXPECT_EQ(picture(13), "bypass_off");
+        answer(frame);
+    };
+    press_adj(16);
+    EXPECT_TRUE(frm->img_btn(13)->isEnabled());
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BY 1"});
+}
+
+TEST_F(CompanionsTest, AspectValuesOutsideTheChoicesLightNoAspectButton)
+{
+    for (int16_t value : {3, -1}) {
+        state.adj_as = value;
+        frm->adj_on_off(true);
+        for (int index : {2, 3, 14})
+            EXPECT_TRUE(adj_picture(index).endsWith("_off")) << value << " " << index;
+    }
+    state.adj_fp = 0;
+    state.adj_bl = 2;
+    frm->adj_on_off(true);
+    EXPECT_EQ(adj_picture(6), "on_on");
+    EXPECT_EQ(adj_picture(18), "on_on");
+}
+
+TEST_F(CompanionsTest, PowerOffDisablesBothCompanionsAndPowerOnRedrawsThem)
+{
+    press(0);
+    EXPECT_FALSE(adj().isEnabled());
+    EXPECT_FALSE(video().isEnabled());
+    EXPECT_TRUE(lit_adj_buttons().empty());
+    EXPECT_EQ(slider_values(), (std::vector<int>{31, 58, 31, 10, 31, 31})) << "the bars keep their values";
+
+    state.adj_nr = 0;
+    state.video_sh = 20;
+    press(0);
+    EXPECT_TRUE(adj().isEnabled());
+    EXPECT_TRUE(video().isEnabled());
+    EXPECT_EQ(adj_picture(11), "off_on");
+    EXPECT_EQ(video().hsr_video(3)->value(), 20);
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"PW 0", "PW 1"}));
+}
+
+TEST_F(CompanionsTest, CompanionsOpenedWhileThePowerIsOffAreDisabled)
+{
+    press(15);
+    press(16);
+    press(0);
+    press(15);
+    press(16);
+    EXPECT_FALSE(adj().isEnabled());
+    EXPECT_TRUE(lit_adj_buttons().empty());
+    EXPECT_FALSE(video().isEnabled());
+    EXPECT_EQ(video().hsr_video(1)->value(), 58);
+}
+
+TEST_F(CompanionsTest, AdjustmentReportsAreShownOnlyWhileTheWindowIsOpenAndPowerIsOne)
+{
+    report('D', 'I', 0);
+    EXPECT_EQ(adj_picture(1), "off_on");
+
+    press(15);
+    report('N', 'R', 0);
+    EXPECT_EQ(state.adj_nr, 0);
+    EXPECT_FALSE(state.adj_open) << "a report opens no window";
+    press(15);
+    EXPECT_EQ(adj_picture(11), "off_on") << "shown the next time the window is drawn";
+    EXPECT_TRUE(serial.sent.empty());
+}
+
+TEST_F(CompanionsTest, ABypassReportWithTheAdjustmentClosedRedrawsTheBypassButton)
+{
+    press(15);
+    report('B', 'Y', 1);
+    EXPECT_EQ(picture(13), "bypass_off");
+    EXPECT_TRUE(frm->img_btn(13)->isEnabled());
+
+    report('P', 'W', 0);
+    report('B', 'Y', 0);
+    EXPECT_EQ(state.bypass_enabled, 0);
+    EXPECT_EQ(picture(13), "bypass_off") << "with the power off it is only stored";
+    EXPECT_TRUE(serial.sent.empty());
+}
+
+TEST_F(CompanionsTest, ABypassReportWithTheAdjustmentOpenRedrawsBoth)
+{
+    report('B', 'Y', 1);
+    EXPECT_EQ(adj_picture(16), "enable_on");
+    EXPECT_EQ(picture(13), "bypass_off");
+}
+
+TEST_F(CompanionsTest, DraggingAThumbSendsEachNewValueWithAPause)
+{
+    const uint64_t t0 = platform.now();
+    drag_thumb(0, 40);
+    EXPECT_EQ(state.video_br, 40);
+    EXPECT_EQ(video().lab_video(0)->text(), "40");
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BR 40"});
+    EXPECT_GT(platform.now() - t0, 250u) << "0.2 s in the send and 0.05 s after it";
+
+    // The end of the drag brings the same value through Change: nothing more.
+    video().hsr_video(0)->setValue(40);
+    EXPECT_EQ(serial.sent.size(), 1u);
+}
+
+TEST_F(CompanionsTest, ThumbMovesWhileASendWaitsAreStoredButNotSent)
+{
+    serial.on_frame = nullptr;  // no reply to bring the first value back
+    platform.after(50, [this] { drag_thumb(4, 35); });
+    platform.after(80, [this] { drag_thumb(4, 36); });
+    drag_thumb(4, 34);
+    EXPECT_EQ(state.video_ti, 36);
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"TI 34"});
+    // The Change at the end of the drag finds 36 already stored.
+    video().hsr_video(4)->setValue(36);
+    EXPECT_EQ(serial.sent.size(), 1u);
+}
+
+TEST_F(CompanionsTest, AnArrowClickSendsExactlyOneCommand)
+{
+    video().hsr_video(5)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    video().hsr_video(2)->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"VO 32", "SA 24"}));
+}
+
+TEST_F(CompanionsTest, ResetRestoresTheDefaultsAndSendsResetAlone)
+{
+    drag_thumb(0, 10);
+    drag_thumb(1, 11);
+    forget_sent();
+    video().img_btn_MouseDown();
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"RE 0"});
+    EXPECT_EQ(slider_values(), (std::vector<int>{31, 58, 31, 10, 31, 31}));
+    EXPECT_EQ(label_texts(), (std::vector<QString>{"31", "58", "31", "10", "31", "31"}));
+}
+
+TEST_F(CompanionsTest, ResetDoesNothingWithThePowerOffOrForTheUnitsReport)
+{
+    drag_thumb(0, 10);
+    forget_sent();
+    report('R', 'E', 0);
+    EXPECT_EQ(state.video_br, 10);
+    press(0);
+    forget_sent();
+    video().img_btn_MouseDown();
+    EXPECT_TRUE(serial.sent.empty());
+    EXPECT_EQ(state.video_br, 10);
+}
+
+TEST_F(CompanionsTest, VideoReportsUpdateEveryBarAndSendNothing)
+{
+    state.video_vo = 5;  // stored earlier while the window was not shown
+    report('B', 'R', 50);
+    EXPECT_EQ(slider_values(), (std::vector<int>{50, 58, 31, 10, 31, 5}));
+    EXPECT_EQ(label_texts()[5], "5");
+    EXPECT_TRUE(serial.sent.empty());
+}
+
+TEST_F(CompanionsTest, VideoReportsAreNotShownUnlessThePowerIsOne)
+{
+    report('P', 'W', 2);
+    report('C', 'O', 20);
+    EXPECT_EQ(state.video_co, 20);
+    EXPECT_EQ(video().hsr_video(1)->value(), 58);
+}
+
+TEST_F(CompanionsTest, AVideoValueAboveTheBarsRangeIsNotEchoedBack)
+{
+    report('S', 'H', 200);
+    EXPECT_EQ(video().hsr_video(3)->value(), 63);
+    EXPECT_EQ(video().lab_video(3)->text(), "200");
+    press(0);
+    press(0);
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"PW 0", "PW 1"}));
+}
+
+TEST_F(CompanionsTest, UserMovesWhileThePowerIsOffOnlyChangeTheLabel)
+{
+    state.power_state = 0;
+    drag_thumb(2, 12);
+    EXPECT_EQ(video().lab_video(2)->text(), "12");
+    EXPECT_EQ(state.video_sa, 31);
+    EXPECT_TRUE(serial.sent.empty());
+}
+
+}  // namespace
+}  // namespace plenvo::testing
