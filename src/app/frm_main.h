@@ -93,6 +93,7 @@ public:
     Timer& timTimeOut() const { return *timTimeOut_; }
     QPlainTextEdit* txt_msg() const { return txt_msg_; }
     QLabel* lab_ver() const { return lab_ver_; }
+    QLabel* lab_msg() const { return lab_msg_; }
     SerialControl& serial() const { return serial_; }
 
 signals:

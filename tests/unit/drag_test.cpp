@@ -1,0 +1,162 @@
+// Dragging the borderless windows as one docked group.
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include "support/panel_fixture.h"
+
+namespace plenvo::testing {
+namespace {
+
+class DragTest : public PanelTest {
+protected:
+    void SetUp() override
+    {
+        write_settings("1500\r\n3000\r\n1\r\n");
+        start();
+    }
+
+    // A mouse event as the window system delivers it, so that it takes the
+    // same way to its handler as a real one (propagation included).
+    static void mouse(QWidget& target, QEvent::Type type, Qt::MouseButton button = Qt::LeftButton)
+    {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+        QMouseEvent event(type, QPointF(2, 2), target.mapToGlobal(QPointF(2, 2)), button, held, Qt::NoModifier);
+        QApplication::sendEvent(&target, &event);
+    }
+
+    void drag(QWidget& target, QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton)
+    {
+        platform.set_cursor(from);
+        mouse(target, QEvent::MouseButtonPress, button);
+        platform.set_cursor(to);
+        mouse(target, QEvent::MouseMove, button);
+        mouse(target, QEvent::MouseButtonRelease, button);
+    }
+
+    QPoint place(const SkinWindow& window) const { return {window.Left(), window.Top()}; }
+};
+
+TEST_F(DragTest, TheMainWindowFollowsTheCursorAndTheCompanionsStayDocked)
+{
+    press(15);
+    press(16);
+    drag(*frm, {100, 100}, {150, 130});
+    EXPECT_EQ(place(*frm), QPoint(3000 + 50 * 15, 1500 + 30 * 15));
+    EXPECT_EQ(place(*frm->frm_adj()), QPoint(3750 + 7050, 1950));
+    EXPECT_EQ(place(*frm->frm_video()), QPoint(3750, 1950 + 2625));
+    EXPECT_FALSE(shell.dragging);
+}
+
+TEST_F(DragTest, AnyMouseButtonDrags)
+{
+    drag(*frm, {100, 100}, {110, 100}, Qt::RightButton);
+    EXPECT_EQ(frm->Left(), 3150);
+    drag(*frm, {100, 100}, {90, 100}, Qt::MiddleButton);
+    EXPECT_EQ(frm->Left(), 3000);
+}
+
+TEST_F(DragTest, TheOffsetsAreTakenOnceAtThePress)
+{
+    platform.set_cursor({100, 100});
+    mouse(*frm, QEvent::MouseButtonPress);
+    for (int x = 101; x <= 140; ++x) {
+        platform.set_cursor({x, 100});
+        mouse(*frm, QEvent::MouseMove);
+    }
+    mouse(*frm, QEvent::MouseButtonRelease);
+    EXPECT_EQ(frm->Left(), 3000 + 40 * 15) << "many small moves add up to no drift";
+}
+
+TEST_F(DragTest, ACursorOnTheScreensEdgeCountsAsThreePixelsIn)
+{
+    drag(*frm, {100, 200}, {0, 200});
+    EXPECT_EQ(frm->Left(), 3000 + (3 - 100) * 15);
+    EXPECT_EQ(shell.cursor_pos, QPoint(3, 200));
+    drag(*frm, {100, 200}, {100, 0});
+    EXPECT_EQ(frm->Top(), 5) << "three pixels in, then snapped to the top edge";
+}
+
+TEST_F(DragTest, ADraggedWindowSnapsToTheTopEdgeOnlyWhenClose)
+{
+    drag(*frm, {100, 200}, {100, 200 - 1500 / 15 + 10});
+    EXPECT_EQ(frm->Top(), 150);
+    drag(*frm, {100, 200}, {100, 199});
+    EXPECT_EQ(frm->Top(), 5);
+    EXPECT_EQ(shell.win_top, 5);
+}
+
+TEST_F(DragTest, NoLimitAtTheOtherEdges)
+{
+    drag(*frm, {500, 100}, {10, 100});
+    EXPECT_EQ(frm->Left(), 3000 - 490 * 15);
+    drag(*frm, {100, 100}, {2500, 1300});
+    EXPECT_EQ(place(*frm), QPoint(3000 - 490 * 15 + 2400 * 15, 1500 + 1200 * 15));
+}
+
+TEST_F(DragTest, DraggingTheAdjustmentWindowMovesTheMainWindowOnly)
+{
+    press(15);
+    FrmAdj& adj = *frm->frm_adj();
+    drag(adj, {600, 100}, {620, 110});
+    EXPECT_EQ(place(adj), QPoint(3000 + 7050 + 300, 1500 + 150));
+    EXPECT_EQ(place(*frm), QPoint(3300, 1650));
+    EXPECT_EQ(frm->frm_video(), nullptr) << "the closed companion is not touched";
+    EXPECT_EQ(shell.win_top, 1650);
+}
+
+TEST_F(DragTest, TheMainWindowFollowsTheVideoWindowWithoutSnapping)
+{
+    press(15);
+    press(16);
+    FrmVideo& video = *frm->frm_video();
+    drag(video, {300, 400}, {300, 1});
+    EXPECT_EQ(video.Top(), 5);
+    EXPECT_EQ(frm->Top(), 5 - 2625) << "above the screen's top edge";
+    EXPECT_EQ(place(*frm->frm_adj()), QPoint(frm->Left() + 7050, 5 - 2625));
+    EXPECT_EQ(shell.win_top, 5) << "the dragged window's top, not the main window's";
+}
+
+TEST_F(DragTest, AMoveWithoutAPressChangesNothing)
+{
+    platform.set_cursor({500, 500});
+    frm->Form_MouseMove(*frm);
+    mouse(*frm, QEvent::MouseMove);
+    EXPECT_EQ(place(*frm), QPoint(3000, 1500));
+}
+
+TEST_F(DragTest, TheMessageLineDragsTheMainWindow)
+{
+    drag(*frm->lab_msg(), {100, 100}, {110, 120});
+    EXPECT_EQ(place(*frm), QPoint(3150, 1800));
+}
+
+TEST_F(DragTest, APressOnAnElementNeverStartsADrag)
+{
+    state.bypass_enabled = 0;
+    press(2);
+    ASSERT_FALSE(frm->img_btn(13)->isEnabled());
+    drag(*frm->img_btn(13), {100, 100}, {200, 200});
+    EXPECT_FALSE(shell.dragging);
+    EXPECT_EQ(place(*frm), QPoint(3000, 1500));
+
+    forget_sent();
+    drag(*frm->img_btn(9), {100, 100}, {200, 200});
+    EXPECT_EQ(place(*frm), QPoint(3000, 1500));
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"OU 3"});
+}
+
+TEST_F(DragTest, ADisabledCompanionCannotBeDragged)
+{
+    press(15);
+    press(0);
+    ASSERT_FALSE(frm->frm_adj()->isEnabled());
+    const QPoint before = place(*frm->frm_adj());
+    drag(*frm->frm_adj(), {600, 100}, {700, 200});
+    EXPECT_EQ(place(*frm->frm_adj()), before);
+    EXPECT_EQ(place(*frm), QPoint(3000, 1500));
+}
+
+}  // namespace
+}  // namespace plenvo::testing
