@@ -214,9 +214,11 @@ void FrmMain::Form_Unload()
 
 void FrmMain::unload_main()
 {
+    const bool first_time = !form_unloaded_;
     Form_Unload();
     hide();
-    emit unloaded();
+    if (first_time)
+        emit unloaded();
 }
 
 void FrmMain::closeEvent(QCloseEvent* event)
