@@ -143,6 +143,10 @@ void SkinWindow::paintEvent(QPaintEvent*)
 void SkinWindow::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
+    // Only the window's own surface starts a drag: a press that a label, a
+    // slider or a disabled control passed on goes nowhere.
+    if (childAt(event->position().toPoint()))
+        return;
     if (on_drag_press)
         on_drag_press();
 }

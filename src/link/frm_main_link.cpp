@@ -115,7 +115,8 @@ void FrmMain::tx_cmd(uint8_t cmd1, uint8_t cmd2, int cmd3, bool& result)
 
     state.tx_busy = true;
     const protocol::Frame frame{cmd1, cmd2, uint8_t(cmd3)};
-    const QByteArray bytes{reinterpret_cast<const char*>(&frame), protocol::kFrameSize};
+    const char raw[protocol::kFrameSize] = {char(frame.first), char(frame.second), char(frame.value)};
+    const QByteArray bytes(raw, protocol::kFrameSize);
     state.tx_timeout = false;
     timTimeOut_->set_enabled(true);
     rx_code = protocol::kNoCode;

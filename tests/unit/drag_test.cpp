@@ -141,6 +141,9 @@ TEST_F(DragTest, APressOnAnElementNeverStartsADrag)
     EXPECT_FALSE(shell.dragging);
     EXPECT_EQ(place(*frm), QPoint(3000, 1500));
 
+    drag(*frm->lab_ver(), {100, 100}, {200, 200});
+    EXPECT_EQ(place(*frm), QPoint(3000, 1500)) << "labels pass presses on; they must not drag";
+
     forget_sent();
     drag(*frm->img_btn(9), {100, 100}, {200, 200});
     EXPECT_EQ(place(*frm), QPoint(3000, 1500));
