@@ -31,12 +31,14 @@ void QtSerialControl::on_error(QSerialPort::SerialPortError error)
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
-        if (!serial_.isOpen())
+        if (!serial_.isOpen() || lost_)
             return;
-        // The device is gone. Closing stops Qt from polling a dead file
-        // descriptor; the panel learns of it through device_lost().
+        // The device is gone; the panel learns of it through device_lost().
+        // Closing stops Qt from polling a dead file descriptor, once the
+        // port's own read handler that reported the error has returned.
         lost_ = true;
-        serial_.close();
+        QMetaObject::invokeMethod(
+            &serial_, [this] { if (lost_) serial_.close(); }, Qt::QueuedConnection);
         break;
     default:
         break;
