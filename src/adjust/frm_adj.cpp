@@ -28,9 +28,7 @@ FrmAdj::FrmAdj(FrmMain& main)
         button->on_press = [this](int index) { img_btn_MouseDown(index); };
         img_btn_[size_t(element.index)] = button;
     }
-    on_drag_press = [this] { main_.Form_MouseDown(*this); };
-    on_drag_move = [this] { main_.Form_MouseMove(*this); };
-    on_drag_release = [this] { main_.Form_MouseUp(); };
+    main_.attach_drag(*this);
 }
 
 SkinButton* FrmAdj::img_btn(int index) const
@@ -45,12 +43,9 @@ void FrmAdj::Form_Load()
     const float scale = shell.layout_scale;
     set_Width(scale * float(Width()));
     set_Height(scale * float(Height()));
-    for (SkinButton* button : img_btn_) {
-        if (!button)
-            continue;
-        set_child_top(*button, scale * float(child_top(*button)));
-        set_child_left(*button, scale * float(child_left(*button)));
-    }
+    for (SkinButton* button : img_btn_)
+        if (button)
+            scale_position(*button, scale);
     main_.adj_on_off(state.power_state == 1);
 }
 

@@ -48,9 +48,7 @@ FrmMain::FrmMain(Platform& platform, SerialControl& serial, SettingsFile setting
 {
     timRx_->on_tick = [this] { timRx_Timer(); };
     timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
-    on_drag_press = [this] { Form_MouseDown(*this); };
-    on_drag_move = [this] { Form_MouseMove(*this); };
-    on_drag_release = [this] { Form_MouseUp(); };
+    attach_drag(*this);
     build_design();
 }
 
@@ -175,16 +173,11 @@ void FrmMain::place_from_settings(const SettingsFile::Values& saved)
 void FrmMain::rescale_positions()
 {
     const float scale = shell.layout_scale;
-    for (SkinButton* button : img_btn_) {
-        if (!button)
-            continue;
-        set_child_top(*button, scale * float(child_top(*button)));
-        set_child_left(*button, scale * float(child_left(*button)));
-    }
-    for (QLabel* label : {lab_ver_, lab_msg_}) {
-        set_child_top(*label, scale * float(child_top(*label)));
-        set_child_left(*label, scale * float(child_left(*label)));
-    }
+    for (SkinButton* button : img_btn_)
+        if (button)
+            scale_position(*button, scale);
+    scale_position(*lab_ver_, scale);
+    scale_position(*lab_msg_, scale);
 }
 
 void FrmMain::Form_Unload()

@@ -81,6 +81,9 @@ public:
     void set_message(const QString& text);
     QString message() const;
 
+    // Makes presses, moves and releases on the window's surface drag the
+    // docked group.
+    void attach_drag(SkinWindow& window);
     // Docks a companion against the main window's right or bottom edge.
     void dock_right(SkinWindow& window) const;
     void dock_below(SkinWindow& window) const;
@@ -122,6 +125,8 @@ private:
     void power_click();
     void input_click(int Index, int code);
     void output_click(int code);
+    template <typename Window>
+    void set_companion_open(bool open, bool& open_flag, QPointer<Window>& window, int element, const char* family);
     void toggle_adj();
     void toggle_video();
     void com_click(int16_t port);

@@ -26,6 +26,13 @@ int32_t round_half_even(double twips)
 
 }  // namespace
 
+void FrmMain::attach_drag(SkinWindow& window)
+{
+    window.on_drag_press = [this, &window] { Form_MouseDown(window); };
+    window.on_drag_move = [this, &window] { Form_MouseMove(window); };
+    window.on_drag_release = [this] { Form_MouseUp(); };
+}
+
 void FrmMain::Form_MouseDown(SkinWindow& window)
 {
     shell.dragging = true;

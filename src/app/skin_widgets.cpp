@@ -120,6 +120,12 @@ void SkinWindow::set_child_left(QWidget& child, double twips)
     child.move(px_x(twips), child.y());
 }
 
+void SkinWindow::scale_position(QWidget& child, float scale)
+{
+    set_child_top(child, scale * float(child_top(child)));
+    set_child_left(child, scale * float(child_left(child)));
+}
+
 void SkinWindow::place(QWidget& child, const layout::Rect& rect)
 {
     child.setGeometry(px_x(rect.left), px_y(rect.top), px_x(rect.width), px_y(rect.height));

@@ -66,6 +66,8 @@ public:
     int child_left(const QWidget& child) const;
     void set_child_top(QWidget& child, double twips);
     void set_child_left(QWidget& child, double twips);
+    // Multiplies a child's top, then its left, by the layout scale.
+    void scale_position(QWidget& child, float scale);
     // Places a child at a layout rectangle given in design twips.
     void place(QWidget& child, const layout::Rect& rect);
 

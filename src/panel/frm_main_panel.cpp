@@ -124,36 +124,31 @@ void FrmMain::output_click(int code)
     tx_cmd(protocol::kOU.first, protocol::kOU.second, state.output_format, state.tx_result);
 }
 
+template <typename Window>
+void FrmMain::set_companion_open(bool open, bool& open_flag, QPointer<Window>& window, int element,
+                                 const char* family)
+{
+    open_flag = open;
+    img_btn(element)->show_picture(picture(family, open ? "on" : "off"));
+    if (open) {
+        // Built afresh from its design each time it opens.
+        window = new Window(*this);
+        window->Form_Load();
+        if (window)
+            window->show();
+    } else if (window) {
+        window->unload();
+    }
+}
+
 void FrmMain::toggle_adj()
 {
-    state.adj_open = !state.adj_open;
-    if (state.adj_open) {
-        img_btn(kAdjElement)->show_picture("adj_on");
-        adj_ = new FrmAdj(*this);
-        adj_->Form_Load();
-        if (adj_)
-            adj_->show();
-    } else {
-        img_btn(kAdjElement)->show_picture("adj_off");
-        if (adj_)
-            adj_->unload();
-    }
+    set_companion_open(!state.adj_open, state.adj_open, adj_, kAdjElement, "adj");
 }
 
 void FrmMain::toggle_video()
 {
-    state.video_open = !state.video_open;
-    if (state.video_open) {
-        img_btn(kVideoElement)->show_picture("video_on");
-        video_ = new FrmVideo(*this);
-        video_->Form_Load();
-        if (video_)
-            video_->show();
-    } else {
-        img_btn(kVideoElement)->show_picture("video_off");
-        if (video_)
-            video_->unload();
-    }
+    set_companion_open(!state.video_open, state.video_open, video_, kVideoElement, "video");
 }
 
 void FrmMain::com_click(int16_t port)
@@ -165,14 +160,8 @@ void FrmMain::com_click(int16_t port)
 
 void FrmMain::minimise()
 {
-    state.adj_open = false;
-    if (adj_)
-        adj_->unload();
-    img_btn(kAdjElement)->show_picture("adj_off");
-    state.video_open = false;
-    if (video_)
-        video_->unload();
-    img_btn(kVideoElement)->show_picture("video_off");
+    set_companion_open(false, state.adj_open, adj_, kAdjElement, "adj");
+    set_companion_open(false, state.video_open, video_, kVideoElement, "video");
     showMinimized();
 }
 

@@ -66,9 +66,7 @@ FrmVideo::FrmVideo(FrmMain& main)
     img_btn_->show_picture(skin::kReset);
     img_btn_->on_press = [this](int) { img_btn_MouseDown(); };
 
-    on_drag_press = [this] { main_.Form_MouseDown(*this); };
-    on_drag_move = [this] { main_.Form_MouseMove(*this); };
-    on_drag_release = [this] { main_.Form_MouseUp(); };
+    main_.attach_drag(*this);
 }
 
 void FrmVideo::Form_Load()
@@ -81,14 +79,11 @@ void FrmVideo::Form_Load()
     for (size_t i = 0; i < hsr_video_.size(); ++i) {
         QScrollBar& bar = *hsr_video_[i];
         const QSize size = bar.size();
-        set_child_top(bar, scale * float(child_top(bar)));
-        set_child_left(bar, scale * float(child_left(bar)));
+        scale_position(bar, scale);
         bar.resize(int(scale * float(size.width())), int(scale * float(size.height())));
-        set_child_top(*lab_video_[i], scale * float(child_top(*lab_video_[i])));
-        set_child_left(*lab_video_[i], scale * float(child_left(*lab_video_[i])));
+        scale_position(*lab_video_[i], scale);
     }
-    set_child_top(*img_btn_, scale * float(child_top(*img_btn_)));
-    set_child_left(*img_btn_, scale * float(child_left(*img_btn_)));
+    scale_position(*img_btn_, scale);
 
     for (int i = 0; i < int(hsr_video_.size()); ++i)
         hsr_video_[size_t(i)]->setValue(on_slider(setting(i)));
