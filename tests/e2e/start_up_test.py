@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Start-up and shut-down of the real panel under a private X server, on a
+simulated unit: the saved place, one copy per program folder, and the
+settings written back at SIGTERM.
+
+Usage: start_up_test.py BIN_DIR   (the folder holding plenvo and plenvo-sim)
+"""
+
+import os
+import signal
+import sys
+import time
+
+import harness
+from harness import CheckFailed, expect, wait_for
+
+WHOLE_RUN_LIMIT_S = 14
+SAVED = b"1200\r\n3000\r\n1\r\n"
+MAIN_SIZE = (470, 175)
+SECOND_COPY_LIMIT_S = 1.0
+
+
+def check_start_up(session, sim, folder):
+    panel = session.start_panel(folder, "--com1", sim.link, "--trace")
+    main = wait_for(lambda: panel.window_of_size(*MAIN_SIZE), harness.START_TIMEOUT_S, "main window")
+    place = session.geometry(main)
+    # 1200 and 3000 twips at 15 twips per pixel.
+    expect((place.x, place.y) == (200, 80), f"main window at {place.x},{place.y}, not 200,80")
+    expect(len(panel.windows()) == 1, f"more than the main window shows: {panel.windows()}")
+
+    wait_for(lambda: "RX AL 0" in sim.log_lines(), harness.START_TIMEOUT_S, "state request at the unit")
+    wait_for(lambda: panel.traced("rx", "PW 1"), harness.START_TIMEOUT_S, "power report in the trace")
+    return panel, main
+
+
+def check_second_copy(session, folder, link):
+    before = os.stat(session.settings_path(folder))
+    started = time.monotonic()
+    second = session.start_panel(folder, "--com1", link, name="second")
+    while second.running():
+        expect(not second.windows(), "the second copy showed a window")
+        expect(time.monotonic() - started < SECOND_COPY_LIMIT_S,
+               f"the second copy still runs after {SECOND_COPY_LIMIT_S} s")
+        time.sleep(0.02)
+    expect(second.wait(0) == 0, f"the second copy ended with status {second.wait(0)}")
+    after = os.stat(session.settings_path(folder))
+    expect(session.read_settings(folder) == SAVED, "the second copy changed the settings file")
+    expect((after.st_ino, after.st_mtime_ns) == (before.st_ino, before.st_mtime_ns),
+           "the second copy rewrote the settings file")
+    expect(not second.sanitizer_reports(), "\n".join(second.sanitizer_reports()))
+
+
+def settled_place(session, window, moved_from):
+    """The window's place once it has left `moved_from` and stopped moving."""
+    places = []
+
+    def settled():
+        places.append(session.geometry(window)[:2])
+        return places[-1] != moved_from and places[-5:] == places[-1:] * 5 and places[-1]
+    return wait_for(settled, 3, f"window to come to rest away from {moved_from}", interval=0.05)
+
+
+def check_sigterm_saves(session, folder, panel, main):
+    # Dragged by its background: the panel moves the window itself, so a
+    # place the X server reports is one the panel has set. The drag follows
+    # the cursor as the panel reads it, so the exact end depends on timing.
+    start = session.geometry(main)
+    session.drag((start.x + 3, start.y + 170), (start.x + 103, start.y + 240))
+    x, y = settled_place(session, main, (start.x, start.y))
+    before = os.stat(session.settings_path(folder))
+    status = panel.terminate()
+    expect(status == 0, f"SIGTERM ended the panel with status {status}")
+    saved = session.read_settings(folder)
+    expected = b"%d\r\n%d\r\n1\r\n" % (y * 15, x * 15)
+    expect(saved == expected, f"the panel saved {saved!r} for a window at {x},{y}")
+    expect(os.stat(session.settings_path(folder)).st_ino != before.st_ino,
+           "the settings file was written in place, not replaced")
+    expect(not panel.sanitizer_reports(), "\n".join(panel.sanitizer_reports()))
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+
+    def out_of_time(*_):
+        raise CheckFailed(f"the checks took longer than {WHOLE_RUN_LIMIT_S} s")
+    signal.signal(signal.SIGALRM, out_of_time)
+    signal.alarm(WHOLE_RUN_LIMIT_S)
+
+    try:
+        with harness.Session(sys.argv[1]) as session:
+            session.start_xvfb()
+            sim = session.start_sim()
+            folder = session.install_panel(SAVED)
+            panel, main_window = check_start_up(session, sim, folder)
+            check_second_copy(session, folder, sim.link)
+            check_sigterm_saves(session, folder, panel, main_window)
+    except CheckFailed as failure:
+        print(f"FAIL {failure}")
+        sys.exit(1)
+    print("ok   start-up, second copy and shut-down")
+
+
+if __name__ == "__main__":
+    main()
