@@ -1,0 +1,75 @@
+// A press on an output indicator until its command frame has been handed
+// to the port: the path of a user's click through the main panel handler,
+// the state, the redraw of the output group and the command transmission.
+// The wait for the unit's reply that follows is not counted. Goal: 2 ms.
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+
+#include <benchmark/benchmark.h>
+
+#include <optional>
+
+#include "running_panel.h"
+#include "sim/unit.h"
+
+namespace plenvo::bench {
+
+namespace {
+
+// 720P and VGA, pressed in turn so that every press changes the output.
+constexpr int k720pElement = 12;
+constexpr int kVgaElement = 5;
+
+// A left-button press and release on the middle of the widget, delivered
+// the way the window system's events are.
+void click(QWidget& widget)
+{
+    const QPointF at(widget.width() / 2.0, widget.height() / 2.0);
+    const QPointF global = widget.mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&widget, &release);
+}
+
+void BM_ClickToWire(benchmark::State& st)
+{
+    RunningPanel panel;
+    if (!panel.ready_for(st))
+        return;
+    // The unit answers at once; the panel's poll takes the answer during
+    // the wait that follows the hand-over.
+    sim::Unit unit;
+    Clock::time_point pressed;
+    std::optional<double> handed_over;
+    panel.serial().on_frame = [&](const protocol::Frame& command) {
+        if (!handed_over)
+            handed_over = seconds_since(pressed);
+        for (const protocol::Frame& reply : unit.answer(command))
+            panel.serial().receive(reply);
+    };
+
+    int element = k720pElement;
+    for (auto _ : st) {
+        handed_over.reset();
+        pressed = Clock::now();
+        click(*panel.frm().img_btn(element));
+        if (!handed_over) {
+            st.SkipWithError("the press sent no frame");
+            return;
+        }
+        st.SetIterationTime(*handed_over);
+        element = element == k720pElement ? kVgaElement : k720pElement;
+    }
+    if (!panel.frm().message().isEmpty())
+        st.SkipWithError("a command failed");
+}
+
+}  // namespace
+
+// Each press is followed by the 0.2 s wait for the reply: a fixed count
+// keeps the run short.
+BENCHMARK(BM_ClickToWire)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+
+}  // namespace plenvo::bench

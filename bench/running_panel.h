@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "app/frm_main.h"
+#include "app/qt_platform.h"
+#include "bench_clock.h"
+#include "support/fake_serial.h"
+#include "support/sim_platform.h"
+
+namespace plenvo::bench {
+
+// The main window as the program runs it, on Qt's event loop and timers,
+// over the scripted line behind port 1: started, the unit switched on and
+// both companion windows open.
+class RunningPanel {
+public:
+    RunningPanel();
+    ~RunningPanel();
+    RunningPanel(const RunningPanel&) = delete;
+    RunningPanel& operator=(const RunningPanel&) = delete;
+
+    // Whether start-up left the panel as described above; if not, the
+    // benchmark is marked as failed.
+    bool ready_for(benchmark::State& st) const;
+
+    FrmMain& frm() { return *frm_; }
+    testing::FakeSerial& serial() { return serial_; }
+
+private:
+    QTemporaryDir folder_;
+    QtPlatform platform_;
+    // The scripted line stamps the frames it is given with this clock;
+    // nothing else runs on it.
+    testing::SimPlatform line_clock_;
+    testing::FakeSerial serial_{line_clock_};
+    std::unique_ptr<FrmMain> frm_;
+};
+
+}  // namespace plenvo::bench

@@ -1,0 +1,209 @@
+// Process start to main window shown, for the panel and for a bare
+// borderless window of its size, both on the offscreen platform, with the
+// resident memory of each at that moment. Goals: the panel takes at most
+// 1.5 times the bare window's time and 1.3 times its memory.
+//
+// "Shown" is what each program says on its own: the bare window prints a
+// line after show(); the panel, given --trace and a port that opens (a
+// pseudo-terminal here), traces the state request it sends right after its
+// window is shown.
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench_clock.h"
+#include "sim/unique_fd.h"
+
+extern char** environ;
+
+namespace plenvo::bench {
+
+namespace {
+
+using sim::UniqueFd;
+
+constexpr int kShownWithinMs = 20000;
+constexpr int kEndsWithinMs = 5000;
+constexpr std::string_view kBareShown = "shown\n";
+constexpr std::string_view kPanelShown = " tx AL 0\n";
+
+long rss_kib(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmRSS:"))
+            return std::stol(line.substr(6));
+    return 0;
+}
+
+bool close_on_exec(int fd)
+{
+    return ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+}
+
+// A pseudo-terminal for the panel's port, so that it opens and the panel
+// sends its state request.
+struct Pty {
+    UniqueFd master;
+    UniqueFd slave;
+    std::string device;
+
+    static std::optional<Pty> open()
+    {
+        int master = -1;
+        int slave = -1;
+        std::array<char, 128> name{};
+        if (::openpty(&master, &slave, name.data(), nullptr, nullptr) != 0)
+            return std::nullopt;
+        Pty pty{UniqueFd(master), UniqueFd(slave), name.data()};
+        if (!close_on_exec(master) || !close_on_exec(slave))
+            return std::nullopt;
+        return pty;
+    }
+};
+
+// A program started with its standard output and error on a pipe to us.
+// Asked to end (SIGTERM) and waited for when it goes out of scope.
+class Child {
+public:
+    explicit Child(const std::vector<std::string>& argv)
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return;
+        output_ = UniqueFd(ends[0]);
+        const UniqueFd write_end(ends[1]);
+
+        std::vector<char*> args;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDERR_FILENO);
+        if (::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    ~Child()
+    {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGTERM);
+        if (!read_until({}, kEndsWithinMs))
+            ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // Reads the output until it holds `text`; false when the program ended
+    // or the time ran out first. Empty `text`: reads to the end.
+    bool read_until(std::string_view text, int within_ms)
+    {
+        if (pid_ <= 0)
+            return false;
+        const Clock::time_point start = Clock::now();
+        std::array<char, 4096> chunk;
+        while (text.empty() || received_.find(text) == std::string::npos) {
+            const int left_ms = within_ms - int(seconds_since(start) * 1000);
+            pollfd ready{output_.get(), POLLIN, 0};
+            if (left_ms <= 0 || ::poll(&ready, 1, left_ms) <= 0)
+                return false;
+            const ssize_t got = ::read(output_.get(), chunk.data(), chunk.size());
+            if (got <= 0)
+                return text.empty();
+            received_.append(chunk.data(), size_t(got));
+        }
+        return true;
+    }
+
+private:
+    pid_t pid_ = -1;
+    UniqueFd output_;
+    std::string received_;
+};
+
+struct Shown {
+    double seconds = 0;
+    long rss_kib = 0;
+};
+
+std::optional<Shown> start_until_shown(const std::vector<std::string>& argv, std::string_view shown_line)
+{
+    const Clock::time_point start = Clock::now();
+    Child child(argv);
+    if (!child.read_until(shown_line, kShownWithinMs))
+        return std::nullopt;
+    return Shown{seconds_since(start), rss_kib(child.pid())};
+}
+
+void BM_StartUp(benchmark::State& st)
+{
+    // A folder of its own for the panel's settings file and single-instance lock.
+    QTemporaryDir folder;
+    const QString panel = folder.filePath(QStringLiteral("plenvo"));
+    if (!QFile::copy(QStringLiteral(PLENVO_PANEL_PROGRAM), panel)) {
+        st.SkipWithError("the panel could not be copied to a folder of its own");
+        return;
+    }
+
+    Shown bare_total;
+    Shown panel_total;
+    for (auto _ : st) {
+        const std::optional<Pty> pty = Pty::open();
+        if (!pty) {
+            st.SkipWithError("no pseudo-terminal");
+            return;
+        }
+        const std::optional<Shown> bare = start_until_shown({PLENVO_BARE_WINDOW_PROGRAM}, kBareShown);
+        const std::optional<Shown> shown =
+            start_until_shown({panel.toStdString(), "--trace", "--com1", pty->device}, kPanelShown);
+        if (!bare || !shown) {
+            st.SkipWithError("a program did not show its window in time");
+            return;
+        }
+        st.SetIterationTime(shown->seconds);
+        bare_total.seconds += bare->seconds;
+        bare_total.rss_kib += bare->rss_kib;
+        panel_total.seconds += shown->seconds;
+        panel_total.rss_kib += shown->rss_kib;
+    }
+
+    const double runs = double(st.iterations());
+    st.counters["bare_ms"] = 1000 * bare_total.seconds / runs;
+    st.counters["panel_ms"] = 1000 * panel_total.seconds / runs;
+    st.counters["time_ratio"] = panel_total.seconds / bare_total.seconds;
+    st.counters["bare_rss_kib"] = double(bare_total.rss_kib) / runs;
+    st.counters["panel_rss_kib"] = double(panel_total.rss_kib) / runs;
+    st.counters["rss_ratio"] = double(panel_total.rss_kib) / double(bare_total.rss_kib);
+}
+
+}  // namespace
+
+BENCHMARK(BM_StartUp)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+}  // namespace plenvo::bench
