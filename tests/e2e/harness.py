@@ -301,16 +301,16 @@ class Session(contextlib.AbstractContextManager):
 
     def click(self, x, y):
         """A left click at screen pixel x, y."""
-        self.xdotool("mousemove", "--sync", str(x), str(y), "click", "1")
+        self.xdotool("mousemove", str(x), str(y), "click", "1")
 
     def drag(self, start, end):
         """Presses the left button at screen pixel `start`, moves to `end`
         in a few steps and lets go there."""
         steps = [(start[0] + (end[0] - start[0]) * i // 4, start[1] + (end[1] - start[1]) * i // 4)
                  for i in range(5)]
-        self.xdotool("mousemove", "--sync", *map(str, steps[0]), "mousedown", "1")
+        self.xdotool("mousemove", *map(str, steps[0]), "mousedown", "1")
         for x, y in steps[1:]:
-            self.xdotool("mousemove", "--sync", str(x), str(y))
+            self.xdotool("mousemove", str(x), str(y))
         self.xdotool("mouseup", "1")
 
     def screenshot(self, path, area=None):
