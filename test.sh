@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the panel with AddressSanitizer and UBSan in build-asan/ and runs
+# every test: the unit tests and the end-to-end tests under a private X
+# server. Any sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+
+source tools/ensure-packages.sh
+ensure_packages
+
+cmake -S . -B build-asan -DPLENVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-asan -j"$(nproc)"
+
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
+# libdbus and fontconfig keep their caches until the process ends.
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+(cd build-asan && ctest --output-on-failure)
+
+# ---- bounded fuzz run ----
+# (to come here: a time-limited run of the fuzzers, failing the script on a
+# crash)
