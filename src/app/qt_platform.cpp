@@ -1,6 +1,7 @@
 #include "app/qt_platform.h"
 
-#include <QCoreApplication>
+#include <QAbstractEventDispatcher>
+#include <QThread>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -48,7 +49,11 @@ QtPlatform::QtPlatform()
 
 void QtPlatform::yield()
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // A wait yields in a loop; pausing a millisecond when nothing was
+    // pending keeps it from holding a core busy for the whole wait.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || !dispatcher->processEvents(QEventLoop::AllEvents))
+        QThread::msleep(1);
 }
 
 uint32_t QtPlatform::tick_count() const

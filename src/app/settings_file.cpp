@@ -29,6 +29,10 @@ std::optional<Int> to_int(const QList<QByteArray>& values, qsizetype at)
 {
     if (at >= values.size())
         return std::nullopt;
+    // A NUL would end the number early and pass what stands before it off
+    // as the whole value.
+    if (values[at].contains('\0'))
+        return std::nullopt;
     bool ok = false;
     const qlonglong v = values[at].toLongLong(&ok);
     if (!ok || v < std::numeric_limits<Int>::min() || v > std::numeric_limits<Int>::max())
@@ -73,7 +77,12 @@ bool SettingsFile::write(int32_t win_top, int32_t win_left, int16_t com_port) co
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(format(win_top, win_left, com_port));
+    // A failed write must be caught before the commit: the commit would put
+    // whatever reached the disk in place of the old file. An uncommitted
+    // temporary file is removed with `file`.
+    const QByteArray text = format(win_top, win_left, com_port);
+    if (file.write(text) != text.size() || !file.flush())
+        return false;
     return file.commit();
 }
 

@@ -1,5 +1,6 @@
 #include "skin/skin.h"
 
+#include <QImageReader>
 #include <QPixmapCache>
 #include <QString>
 
@@ -34,7 +35,16 @@ QPixmap picture(QStringView name) {
     path += kResourceSuffix;
 
     QPixmap pixmap;
-    if (!QPixmapCache::find(path, &pixmap) && pixmap.load(path)) {
+    if (QPixmapCache::find(path, &pixmap)) {
+        return pixmap;
+    }
+    // Every skin picture is a BMP: naming the format spares loading and
+    // asking every image plugin at start-up.
+    QImageReader reader(path, "bmp");
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    if (!image.isNull()) {
+        pixmap = QPixmap::fromImage(image);
         QPixmapCache::insert(path, pixmap);
     }
     return pixmap;
