@@ -49,7 +49,7 @@ def main():
         session.start_xvfb()
         sim = session.start_sim()
         panel = session.start_panel(session.install_panel(SETTINGS), "--com1", sim.link, "--trace")
-        main_window = wait_for(lambda: panel.window_of_size(*WINDOW_SIZES["main"]), 10, "main window")
+        main_window = panel.wait_for_window(*WINDOW_SIZES["main"])
         origin = session.geometry(main_window)
         # The unit's state comes in reply to the start-up request; the
         # panel then waits a second before it takes clicks.

@@ -181,6 +181,15 @@ class Panel(Process):
         return {window: self.session.geometry(window)
                 for window in self.session.xdotool("search", "--onlyvisible", "--pid", str(self.pid)).split()}
 
+    def wait_for_window(self, width, height, timeout=START_TIMEOUT_S):
+        """The id of the visible window of that size, once it shows; a
+        failure tells how the panel is doing and what it said."""
+        try:
+            return wait_for(lambda: self.window_of_size(width, height), timeout, f"{width}x{height} window")
+        except CheckFailed as failure:
+            how = "still runs" if self.running() else f"ended with status {self.process.returncode}"
+            raise CheckFailed(f"{failure}: {self.name} {how}, its stderr ends {self.stderr_text()[-800:]!r}")
+
     def window_of_size(self, width, height):
         """The id of a visible window of that size, or None."""
         return next((window for window, g in self.windows().items() if (g.width, g.height) == (width, height)),

@@ -22,7 +22,7 @@ SECOND_COPY_LIMIT_S = 1.0
 
 def check_start_up(session, sim, folder):
     panel = session.start_panel(folder, "--com1", sim.link, "--trace")
-    main = wait_for(lambda: panel.window_of_size(*MAIN_SIZE), harness.START_TIMEOUT_S, "main window")
+    main = panel.wait_for_window(*MAIN_SIZE)
     place = session.geometry(main)
     # 1200 and 3000 twips at 15 twips per pixel.
     expect((place.x, place.y) == (200, 80), f"main window at {place.x},{place.y}, not 200,80")
