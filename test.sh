@@ -11,7 +11,9 @@ ensure_packages
 cmake -S . -B build-asan -DPLENVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-asan -j"$(nproc)"
 
-export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+# (No strict_string_checks: libxkbcommon's strndup of unterminated key names
+# is fine by the C library, yet strict checks abort every X client.)
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 # libdbus and fontconfig keep their caches until the process ends.
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
