@@ -31,6 +31,7 @@ void wait_seconds(Platform& platform, float seconds, const std::function<bool()>
         platform.yield();
         if (stop_early && stop_early())
             return;
+        platform.pause();
     }
 }
 

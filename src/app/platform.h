@@ -44,6 +44,9 @@ public:
 
     // Lets pending window, timer and serial events run.
     virtual void yield() = 0;
+    // Gives the processor away for a moment between the yields of a wait,
+    // so that a wait does not keep a core busy.
+    virtual void pause() = 0;
     // Milliseconds since some start, wrapping at 2^32.
     virtual uint32_t tick_count() const = 0;
     // The cursor position in screen pixels.

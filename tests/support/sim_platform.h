@@ -18,6 +18,8 @@ public:
     ~SimPlatform() override;
 
     void yield() override;
+    // Every yield already moves the clock on.
+    void pause() override {}
     uint32_t tick_count() const override { return uint32_t(start_tick_ + now_); }
     QPoint cursor_pos() const override { return cursor_; }
     QSize screen_twips() const override;
