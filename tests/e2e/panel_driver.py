@@ -178,7 +178,8 @@ class Rig:
         options (default: --com1 on the sim)."""
         self.session = session
         session.start_xvfb()
-        session.env["ASAN_OPTIONS"] = ASAN_OPTIONS
+        # The options of ./test.sh, where it set them; these when run alone.
+        session.env.setdefault("ASAN_OPTIONS", ASAN_OPTIONS)
         self.sim = session.start_sim(*sim_options)
         for command in sim_setup:
             self.sim.tell(command)
