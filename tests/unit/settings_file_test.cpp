@@ -103,6 +103,8 @@ TEST(SettingsText, EachValueThatIsMissingOrNoNumberIsLeftEmptyOnItsOwn)
     };
     for (const Case& c : cases)
         EXPECT_EQ(SettingsFile::parse(c.text), c.expected) << '"' << c.text << '"';
+    // A NUL would end the number early: "1200" is not what the line holds.
+    EXPECT_EQ(SettingsFile::parse(QByteArray("1200\0junk\r\n3000\r\n2\r\n", 20)), (Values{{}, 3000, 2}));
 }
 
 TEST(SettingsText, NumbersTooLargeForTheirTypeAreLeftEmptyAndNegativesAreKept)

@@ -72,24 +72,24 @@ QString mixedCase(const char* name) {
 class PictureTest : public SkinTest, public ::testing::WithParamInterface<skin::BitmapSpec> {};
 
 TEST_P(PictureTest, LoadsAtItsSizeInAnyCase) {
-    const skin::BitmapSpec spec = GetParam();
-    const QString lower = QString::fromLatin1(spec.name);
+    const skin::BitmapSpec bitmap = GetParam();
+    const QString lower = QString::fromLatin1(bitmap.name);
     const QImage expected = skin::picture(lower).toImage();
-    ASSERT_FALSE(expected.isNull()) << spec.name;
-    EXPECT_EQ(expected.size(), QSize(spec.width, spec.height));
-    for (const QString& name : {lower.toUpper(), mixedCase(spec.name)}) {
+    ASSERT_FALSE(expected.isNull()) << bitmap.name;
+    EXPECT_EQ(expected.size(), QSize(bitmap.width, bitmap.height));
+    for (const QString& name : {lower.toUpper(), mixedCase(bitmap.name)}) {
         EXPECT_EQ(skin::picture(name).toImage(), expected) << qPrintable(name);
     }
 }
 
 TEST_P(PictureTest, IsAnUncompressedBmpOfItsDepth) {
-    const skin::BitmapSpec spec = GetParam();
-    const BmpHeader header = readBmpHeader(resourcePath(spec.name));
-    const int depth = spec.name == std::string(skin::kIcon) ? 8 : 24;
-    EXPECT_EQ(header.bitCount, depth) << spec.name;
-    EXPECT_EQ(header.compression, 0U) << spec.name;
-    EXPECT_EQ(header.width, spec.width) << spec.name;
-    EXPECT_EQ(header.height, spec.height) << spec.name;
+    const skin::BitmapSpec bitmap = GetParam();
+    const BmpHeader header = readBmpHeader(resourcePath(bitmap.name));
+    const int depth = bitmap.name == std::string(skin::kIcon) ? 8 : 24;
+    EXPECT_EQ(header.bitCount, depth) << bitmap.name;
+    EXPECT_EQ(header.compression, 0U) << bitmap.name;
+    EXPECT_EQ(header.width, bitmap.width) << bitmap.name;
+    EXPECT_EQ(header.height, bitmap.height) << bitmap.name;
 }
 
 std::string specName(const ::testing::TestParamInfo<skin::BitmapSpec>& info) {
@@ -101,9 +101,9 @@ INSTANTIATE_TEST_SUITE_P(Fixed, PictureTest, ::testing::ValuesIn(skin::kFixedPic
 
 TEST_F(SkinTest, StatesOfOneFamilyLookDifferent) {
     std::map<std::string, std::vector<QImage>> families;
-    for (const skin::BitmapSpec& spec : skin::kStateBitmaps) {
-        const std::string name = spec.name;
-        families[name.substr(0, name.rfind('_'))].push_back(skin::picture(QString::fromLatin1(spec.name)).toImage());
+    for (const skin::BitmapSpec& bitmap : skin::kStateBitmaps) {
+        const std::string name = bitmap.name;
+        families[name.substr(0, name.rfind('_'))].push_back(skin::picture(QString::fromLatin1(bitmap.name)).toImage());
     }
     EXPECT_EQ(families.size(), 25U);
     for (const auto& [family, states] : families) {

@@ -534,18 +534,18 @@ bool save(const QImage& image, const QDir& dir, std::string_view name) {
 }
 
 bool generateStateBitmaps(const QDir& dir) {
-    for (const skin::BitmapSpec& spec : skin::kStateBitmaps) {
-        const std::string_view name = spec.name;
+    for (const skin::BitmapSpec& bitmap : skin::kStateBitmaps) {
+        const std::string_view name = bitmap.name;
         const std::size_t split = name.rfind('_');
         const auto family = std::find_if(kFamilies.begin(), kFamilies.end(),
                                          [&](const Family& f) { return f.name == name.substr(0, split); });
         const auto state = std::find_if(kStateSuffixes.begin(), kStateSuffixes.end(),
                                         [&](const StateSuffix& s) { return s.suffix == name.substr(split + 1); });
         if (family == kFamilies.end() || state == kStateSuffixes.end()) {
-            std::fprintf(stderr, "plenvo-skin-gen: no art for %s\n", spec.name);
+            std::fprintf(stderr, "plenvo-skin-gen: no art for %s\n", bitmap.name);
             return false;
         }
-        if (!save(drawStateBitmap(*family, state->light, spec.width, spec.height), dir, name)) {
+        if (!save(drawStateBitmap(*family, state->light, bitmap.width, bitmap.height), dir, name)) {
             return false;
         }
     }
@@ -554,23 +554,23 @@ bool generateStateBitmaps(const QDir& dir) {
 
 // The icon is a 256-colour picture; a desktop entry wants it as PNG too.
 bool generateFixedPictures(const QDir& dir) {
-    for (const skin::BitmapSpec& spec : skin::kFixedPictures) {
+    for (const skin::BitmapSpec& bitmap : skin::kFixedPictures) {
         const auto art = std::find_if(kFixedArt.begin(), kFixedArt.end(),
-                                      [&](const FixedArt& a) { return std::string_view(a.name) == spec.name; });
+                                      [&](const FixedArt& a) { return std::string_view(a.name) == bitmap.name; });
         if (art == kFixedArt.end()) {
-            std::fprintf(stderr, "plenvo-skin-gen: no art for %s\n", spec.name);
+            std::fprintf(stderr, "plenvo-skin-gen: no art for %s\n", bitmap.name);
             return false;
         }
-        const QImage image = art->draw(spec.width, spec.height);
-        if (spec.name != std::string_view(skin::kIcon)) {
-            if (!save(image, dir, spec.name)) {
+        const QImage image = art->draw(bitmap.width, bitmap.height);
+        if (bitmap.name != std::string_view(skin::kIcon)) {
+            if (!save(image, dir, bitmap.name)) {
                 return false;
             }
             continue;
         }
         QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
         indexed.setColorCount(256);
-        if (!save(indexed, dir, spec.name) || !image.save(dir.filePath(QStringLiteral("plenvo.png")), "PNG")) {
+        if (!save(indexed, dir, bitmap.name) || !image.save(dir.filePath(QStringLiteral("plenvo.png")), "PNG")) {
             return false;
         }
     }
