@@ -1,5 +1,6 @@
 #include "app/skin_widgets.h"
 
+#include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -139,6 +140,11 @@ void SkinWindow::unload()
     hide();
     if (running_handlers_ == 0)
         deleteLater();
+}
+
+void SkinWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
 }
 
 void SkinWindow::paintEvent(QPaintEvent*)

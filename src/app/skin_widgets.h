@@ -100,6 +100,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The main panel's buttons open and close the companion windows; a
+    // close request from the desktop would leave them thinking it open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     int px_x(double twips) const;

@@ -167,6 +167,8 @@ TEST_F(MainPanelTest, CompanionsOpenDockedAndCloseAgain)
     EXPECT_EQ(frm->frm_video()->Top(), 1500 + 2625);
     EXPECT_EQ(frm->frm_video()->Left(), 3000);
     EXPECT_TRUE(frm->frm_adj()->isVisible());
+    EXPECT_FALSE(frm->frm_adj()->close()) << "only the ADJ button closes it";
+    EXPECT_TRUE(frm->frm_adj()->isVisible());
 
     press(15);
     EXPECT_FALSE(state.adj_open);
