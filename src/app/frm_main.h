@@ -123,7 +123,7 @@ private:
     void mirror_reply();
 
     void power_click();
-    void input_click(int Index, int code);
+    void input_click(int code);
     void output_click(int code);
     template <typename Window>
     void set_companion_open(bool open, bool& open_flag, QPointer<Window>& window, int element, const char* family);
@@ -131,7 +131,6 @@ private:
     void toggle_video();
     void com_click(int16_t port);
     void minimise();
-    void set_unit_buttons_enabled(bool enabled);
     void unload_main();
 
 

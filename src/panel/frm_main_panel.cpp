@@ -49,7 +49,7 @@ void FrmMain::img_btn_MouseDown(int Index, int, int, float, float)
     case MainElement::Exit: unload_main(); return;
     case MainElement::Input:
         if (state.power_state != 0 && state.port_ok)
-            input_click(Index, button->code);
+            input_click(button->code);
         break;
     case MainElement::Output:
         if (state.power_state != 0 && state.port_ok)
@@ -97,9 +97,8 @@ void FrmMain::power_click()
         tx_cmd(protocol::kPW.first, protocol::kPW.second, state.power_state, state.tx_result);
 }
 
-void FrmMain::input_click(int Index, int code)
+void FrmMain::input_click(int code)
 {
-    (void)Index;
     if (!state.user_action) {
         // A reported bypass that is not allowed is not shown.
         if (state.bypass_enabled != 0 || state.input_source != protocol::kBypassInput)

@@ -140,7 +140,7 @@ void FrmMain::video_on_off(bool on_off)
     video_->setEnabled(on_off);
     if (!on_off)
         return;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < int(protocol::kVideoCommands.size()); ++i) {
         video_->hsr_video(i)->setValue(on_slider(setting(i)));
         video_->lab_video(i)->setText(QString::number(setting(i)));
     }
