@@ -11,9 +11,14 @@
 
 namespace plenvo {
 
+int32_t round_twips(double twips)
+{
+    return int32_t(std::nearbyint(twips));
+}
+
 QPixmap skin_picture(QByteArrayView name)
 {
-    return skin::picture(QString::fromLatin1(name.data(), name.size()));
+    return skin::picture(QLatin1StringView(name.data(), name.size()));
 }
 
 SkinButton::SkinButton(int index, QWidget* parent) : QWidget(parent), index_(index)
@@ -75,12 +80,12 @@ int SkinWindow::px_y(double twips) const
 
 int SkinWindow::Top() const
 {
-    return y() == px_y(top_twips_) ? int(std::lround(top_twips_)) : y() * platform_.twips_per_pixel_y();
+    return y() == px_y(top_twips_) ? round_twips(top_twips_) : y() * platform_.twips_per_pixel_y();
 }
 
 int SkinWindow::Left() const
 {
-    return x() == px_x(left_twips_) ? int(std::lround(left_twips_)) : x() * platform_.twips_per_pixel_x();
+    return x() == px_x(left_twips_) ? round_twips(left_twips_) : x() * platform_.twips_per_pixel_x();
 }
 
 int SkinWindow::Width() const { return width() * platform_.twips_per_pixel_x(); }

@@ -18,19 +18,19 @@ bool isNameChar(QChar c) {
     return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
 }
 
-}  // namespace
-
-QPixmap picture(QStringView name) {
-    // The resource path doubles as the cache key: one allocation per call,
-    // and a cached picture costs no file lookup.
+// The resource path doubles as the cache key: one allocation per call,
+// and a cached picture costs no file lookup.
+template <typename Name>
+QPixmap load(Name name) {
     QString path;
     path.reserve(kResourcePrefix.size() + name.size() + kResourceSuffix.size());
     path += kResourcePrefix;
-    for (QChar c : name) {
-        if (!isNameChar(c)) {
+    for (const auto c : name) {
+        const QChar ch(c);
+        if (!isNameChar(ch)) {
             return {};
         }
-        path += c.toUpper();
+        path += ch.toUpper();
     }
     path += kResourceSuffix;
 
@@ -48,6 +48,16 @@ QPixmap picture(QStringView name) {
         QPixmapCache::insert(path, pixmap);
     }
     return pixmap;
+}
+
+}  // namespace
+
+QPixmap picture(QStringView name) {
+    return load(name);
+}
+
+QPixmap picture(QLatin1StringView name) {
+    return load(name);
 }
 
 }  // namespace plenvo::skin

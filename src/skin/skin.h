@@ -4,6 +4,7 @@
 // under upper-case names (":/skin/COM1_ON.bmp") and looked up in any case.
 
 #include <QPixmap>
+#include <QLatin1StringView>
 #include <QStringView>
 
 #include <array>
@@ -77,5 +78,7 @@ inline constexpr std::array<BitmapSpec, 8> kFixedPictures{{
 // null pixmap for an unknown name. Cheap enough for every redraw: a picture
 // is read from the resources once and then served from QPixmapCache.
 QPixmap picture(QStringView name);
+// The same for the names of the panel's tables, without a conversion first.
+QPixmap picture(QLatin1StringView name);
 
 }  // namespace plenvo::skin
