@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <cmath>
 
 #include "adjust/frm_adj.h"
 #include "app/trace.h"
@@ -21,12 +20,6 @@ namespace {
 // The skin's own size: the main window is fitted to it at start-up and
 // the layout scale is measured against its width.
 constexpr int kSkinWidthTwips = 7050;
-
-// Rounds to the nearest whole twip, halves to even.
-int32_t round_half_even(double twips)
-{
-    return int32_t(std::nearbyint(twips));
-}
 
 QFont label_font(const char* family, bool bold)
 {
@@ -192,8 +185,9 @@ void FrmMain::Form_Unload()
     state.port_ok = false;
     timRx_->set_enabled(false);
 
-    shell.win_top = round_half_even(Top());
-    shell.win_left = round_half_even(Left());
+    // Top() and Left() are already rounded to whole twips, halves to even.
+    shell.win_top = Top();
+    shell.win_left = Left();
     if (!settings_.write(shell.win_top, shell.win_left, state.com_port))
         trace::line(QStringLiteral("settings"), QStringLiteral("cannot write ") + settings_.path());
 

@@ -94,10 +94,8 @@ public:
     FrmVideo* frm_video() const;
     Timer& timRx() const { return *timRx_; }
     Timer& timTimeOut() const { return *timTimeOut_; }
-    QPlainTextEdit* txt_msg() const { return txt_msg_; }
     QLabel* lab_ver() const { return lab_ver_; }
     QLabel* lab_msg() const { return lab_msg_; }
-    SerialControl& serial() const { return serial_; }
 
 signals:
     // The window has been unloaded: the program should end.
@@ -132,7 +130,6 @@ private:
     void com_click(int16_t port);
     void minimise();
     void unload_main();
-
 
     SerialControl& serial_;
     SettingsFile settings_;

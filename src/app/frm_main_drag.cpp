@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QLabel>
 
-#include <cmath>
 
 #include "adjust/frm_adj.h"
 #include "app/frm_main.h"
@@ -19,11 +18,6 @@ constexpr int kTopSnappedTwips = 5;
 // A cursor on the screen's very edge reads as a little way in.
 constexpr int kEdgeCursorPixels = 3;
 
-int32_t round_half_even(double twips)
-{
-    return int32_t(std::nearbyint(twips));
-}
-
 }  // namespace
 
 void FrmMain::attach_drag(SkinWindow& window)
@@ -37,8 +31,8 @@ void FrmMain::Form_MouseDown(SkinWindow& window)
 {
     shell.dragging = true;
     shell.cursor_pos = platform().cursor_pos();
-    shell.drag_off_y = round_half_even(window.Top() - double(platform().twips_per_pixel_y()) * shell.cursor_pos.y());
-    shell.drag_off_x = round_half_even(window.Left() - double(platform().twips_per_pixel_x()) * shell.cursor_pos.x());
+    shell.drag_off_y = round_twips(window.Top() - double(platform().twips_per_pixel_y()) * shell.cursor_pos.y());
+    shell.drag_off_x = round_twips(window.Left() - double(platform().twips_per_pixel_x()) * shell.cursor_pos.x());
 }
 
 void FrmMain::Form_MouseMove(SkinWindow& window)
@@ -52,7 +46,7 @@ void FrmMain::Form_MouseMove(SkinWindow& window)
         shell.cursor_pos.setY(kEdgeCursorPixels);
 
     window.set_Left(float(platform().twips_per_pixel_x()) * float(shell.cursor_pos.x()) + float(shell.drag_off_x));
-    shell.win_top = round_half_even(double(platform().twips_per_pixel_y()) * shell.cursor_pos.y() + shell.drag_off_y);
+    shell.win_top = round_twips(double(platform().twips_per_pixel_y()) * shell.cursor_pos.y() + shell.drag_off_y);
     if (shell.win_top < kTopSnapTwips)
         shell.win_top = kTopSnappedTwips;
     window.set_Top(shell.win_top);

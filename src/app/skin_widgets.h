@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 
 #include "skin/layout.h"
@@ -11,6 +12,9 @@
 namespace plenvo {
 
 class Platform;
+
+// Twips to the nearest whole twip, halves to even.
+int32_t round_twips(double twips);
 
 // A skin picture by the name the panel's tables give it.
 QPixmap skin_picture(QByteArrayView name);
