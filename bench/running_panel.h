@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/frm_main.h"
-#include "app/qt_platform.h"
+#include "platform/qt_platform.h"
 #include "bench_clock.h"
 #include "support/fake_serial.h"
 #include "support/sim_platform.h"

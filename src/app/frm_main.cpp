@@ -7,7 +7,7 @@
 
 
 #include "adjust/frm_adj.h"
-#include "app/trace.h"
+#include "platform/trace.h"
 #include "link/serial_control.h"
 #include "skin/layout.h"
 #include "skin/skin.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "app/settings_file.h"
 #include "app/skin_widgets.h"
 #include "link/reply_assembler.h"

@@ -8,9 +8,9 @@
 
 #include "app/command_line.h"
 #include "app/frm_main.h"
-#include "app/qt_platform.h"
+#include "platform/qt_platform.h"
 #include "app/single_instance.h"
-#include "app/trace.h"
+#include "platform/trace.h"
 #include "link/qt_serial_control.h"
 
 namespace {

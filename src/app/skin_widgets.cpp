@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "skin/skin.h"
 
 namespace plenvo {

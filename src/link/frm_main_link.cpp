@@ -6,7 +6,7 @@
 
 #include "adjust/frm_adj.h"
 #include "app/frm_main.h"
-#include "app/trace.h"
+#include "platform/trace.h"
 #include "link/serial_control.h"
 #include "video/frm_video.h"
 

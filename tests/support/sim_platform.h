@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace plenvo::testing {
 

@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace plenvo {
 
