@@ -59,7 +59,7 @@ void BM_FullPoll(benchmark::State& st)
         panel.serial().receive(polls[next]);
         next = (next + 1) % polls.size();
         const Clock::time_point start = Clock::now();
-        panel.frm().timRx_Timer();
+        panel.frm().link().timRx_Timer();
         const double taken = seconds_since(start);
         st.SetIterationTime(taken);
         total += taken;
@@ -67,7 +67,7 @@ void BM_FullPoll(benchmark::State& st)
     // Every frame of the cycle must have been applied, or the figure means nothing.
     for (; next != 0; next = (next + 1) % polls.size())
         panel.serial().receive(polls[next]);
-    panel.frm().timRx_Timer();
+    panel.frm().link().timRx_Timer();
     if (!same_settings(state, unit.state()))
         st.SkipWithError("the polls did not apply every report");
 

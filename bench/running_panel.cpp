@@ -20,7 +20,7 @@ RunningPanel::RunningPanel()
     frm_ = std::make_unique<FrmMain>(platform_, serial_, SettingsFile(folder_.filePath(kSettingsFileName)));
     frm_->Form_Load(false);
     serial_.receive(protocol::Frame{'P', 'W', 1});
-    frm_->timRx_Timer();
+    frm_->link().timRx_Timer();
     for (int element : {kAdjElement, kVideoElement})
         frm_->img_btn(element)->on_press(element);
 }

@@ -69,7 +69,7 @@ void FrmAdj::img_btn_MouseDown(int Index, int, int, float, float)
     }
 
     int16_t& setting = state.*(group.command.field);
-    if (setting == button->value)
+    if (setting == button->value && !main_.unconfirmed(group.command))
         return;
     setting = button->value;
     if (bypass_group)

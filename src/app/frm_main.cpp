@@ -8,7 +8,6 @@
 
 #include "adjust/frm_adj.h"
 #include "platform/trace.h"
-#include "link/serial_control.h"
 #include "skin/layout.h"
 #include "skin/skin.h"
 #include "video/frm_video.h"
@@ -34,13 +33,9 @@ QFont label_font(const char* family, bool bold)
 
 FrmMain::FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings)
     : SkinWindow(platform, skin::kMainBackground, Qt::white, nullptr),
-      serial_(serial),
       settings_(std::move(settings)),
-      timRx_(platform.make_timer(100)),
-      timTimeOut_(platform.make_timer(1000))
+      link_(platform, serial, state, *this)
 {
-    timRx_->on_tick = [this] { timRx_Timer(); };
-    timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
     attach_drag(*this);
     build_design();
 }
@@ -117,7 +112,6 @@ void FrmMain::Form_Load(bool another_copy_running)
     }
     second_instance = false;
     state.set_start_up_values();
-    assembler_.clear();
     shell.dragging = false;
 
     const SettingsFile::Values saved = settings_.read();
@@ -181,9 +175,7 @@ void FrmMain::Form_Unload()
     if (second_instance)
         return;
 
-    serial_.set_port_open(false);
-    state.port_ok = false;
-    timRx_->set_enabled(false);
+    link_.close_port();
 
     // Top() and Left() are already rounded to whole twips, halves to even.
     shell.win_top = Top();

@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 #include "app/settings_file.h"
 #include "app/skin_widgets.h"
-#include "link/reply_assembler.h"
+#include "link/link.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -37,14 +37,13 @@ inline ShellState shell;
 
 inline constexpr const char* kCaption = "Video Scaler";
 inline constexpr const char* kVersion = "v 1.42H";
-inline constexpr const char* kTxFail = "Tx  fail !";
 
 // The main panel and the program: it owns the serial line, the two timers
 // and the message line, and carries the operations the companion windows
 // call. Its methods are spread over the subsystems' folders: start-up,
 // shut-down and dragging in app/, the link in link/, the buttons in panel/,
 // the companion displays beside their windows.
-class FrmMain final : public SkinWindow {
+class FrmMain final : public SkinWindow, private LinkListener {
     Q_OBJECT
 public:
     FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings);
@@ -68,10 +67,13 @@ public:
     void video_on_off(bool on_off);
 
     // ---- serial link
+    // Sends through the link; `result` is left alone when the command is
+    // refused or kept for later.
     void tx_cmd(uint8_t cmd1, uint8_t cmd2, int cmd3, bool& result);
-    void timRx_Timer();
-    void timTimeOut_Timer();
-    int rx_code = protocol::kNoCode;
+    // A choice equal to the stored setting goes out again while the unit
+    // has not answered it.
+    bool unconfirmed(const protocol::Command& command) const;
+    Link& link() { return link_; }
 
     // ---- dragging and the message line
     void Form_MouseDown(SkinWindow& window);
@@ -92,8 +94,8 @@ public:
     SkinButton* img_btn(int index) const;
     FrmAdj* frm_adj() const;
     FrmVideo* frm_video() const;
-    Timer& timRx() const { return *timRx_; }
-    Timer& timTimeOut() const { return *timTimeOut_; }
+    Timer& timRx() const { return link_.timRx(); }
+    Timer& timTimeOut() const { return link_.timTimeOut(); }
     QLabel* lab_ver() const { return lab_ver_; }
     QLabel* lab_msg() const { return lab_msg_; }
 
@@ -116,9 +118,11 @@ private:
 
     void com_on_off(int16_t port);
     void out_on_off(int16_t code, bool black_blue);
-    void report_port_lost();
-    bool link_broken(uint64_t generation) const;
     void mirror_reply();
+
+    void link_message(const QString& text) override;
+    void link_port_lost() override;
+    void link_frame_applied(const protocol::Frame& frame, int code) override;
 
     void power_click();
     void input_click(int code);
@@ -131,14 +135,8 @@ private:
     void minimise();
     void unload_main();
 
-    SerialControl& serial_;
     SettingsFile settings_;
-    std::unique_ptr<Timer> timRx_;
-    std::unique_ptr<Timer> timTimeOut_;
-    ReplyAssembler assembler_;
-    // Counts port openings, so a command can tell that the port it was
-    // sent on was closed or replaced while it waited.
-    uint64_t port_generation_ = 0;
+    Link link_;
 
     std::array<SkinButton*, 23> img_btn_{};
     QLabel* img_logo_ = nullptr;

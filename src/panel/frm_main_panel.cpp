@@ -116,7 +116,7 @@ void FrmMain::output_click(int code)
         out_on_off(state.output_format, false);
         return;
     }
-    if (code == state.output_format)
+    if (code == state.output_format && !unconfirmed(protocol::kOU))
         return;
     state.output_format = int16_t(code);
     out_on_off(state.output_format, true);

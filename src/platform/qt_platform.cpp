@@ -17,6 +17,9 @@ class QtTimer final : public Timer {
 public:
     explicit QtTimer(int interval_ms) : Timer(interval_ms)
     {
+        // A coarse timer may fire 5 % early or late: the one-second
+        // time-out would then allow five or six re-sends at random.
+        timer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (on_tick)
                 on_tick();

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -86,8 +87,17 @@ void FrmVideo::Form_Load()
     scale_position(*img_btn_, scale);
 
     for (int i = 0; i < int(hsr_video_.size()); ++i)
-        hsr_video_[size_t(i)]->setValue(on_slider(setting(i)));
+        show_setting(i);
     main_.video_on_off(state.power_state == 1);
+}
+
+void FrmVideo::show_setting(int index)
+{
+    QScrollBar& bar = *hsr_video_[size_t(index)];
+    // Shown, not chosen: moving the thumb here sends nothing.
+    const QSignalBlocker quiet(bar);
+    bar.setValue(on_slider(setting(index)));
+    lab_video_[size_t(index)]->setText(QString::number(setting(index)));
 }
 
 void FrmVideo::hsr_video_Change(int Index)
@@ -107,10 +117,10 @@ void FrmVideo::hsr_video_Scroll(int Index)
         // A value the panel itself put on the slider is already stored:
         // comparing keeps it from being echoed to the unit.
         int16_t& stored = setting(Index);
-        if (value == on_slider(stored))
+        const protocol::Command& command = protocol::kVideoCommands[size_t(Index)];
+        if (value == on_slider(stored) && !main_.unconfirmed(command))
             return;
         stored = int16_t(value);
-        const protocol::Command& command = protocol::kVideoCommands[size_t(Index)];
         main_.tx_cmd(uint8_t(command.first), uint8_t(command.second), stored, state.tx_result);
         wait_seconds(platform(), kPauseAfterSendSeconds);
     } else if (!state.user_action) {
@@ -128,7 +138,7 @@ void FrmVideo::img_btn_MouseDown(int, int, float, float)
     for (int i = 0; i < int(hsr_video_.size()); ++i) {
         const protocol::Field field = protocol::kVideoCommands[size_t(i)].field;
         state.*field = defaults.*field;
-        hsr_video_[size_t(i)]->setValue(state.*field);
+        show_setting(i);
     }
     main_.tx_cmd(uint8_t(protocol::kRE.first), uint8_t(protocol::kRE.second), 0, state.tx_result);
 }
@@ -140,10 +150,8 @@ void FrmMain::video_on_off(bool on_off)
     video_->setEnabled(on_off);
     if (!on_off)
         return;
-    for (int i = 0; i < int(protocol::kVideoCommands.size()); ++i) {
-        video_->hsr_video(i)->setValue(on_slider(setting(i)));
-        video_->lab_video(i)->setText(QString::number(setting(i)));
-    }
+    for (int i = 0; i < int(protocol::kVideoCommands.size()); ++i)
+        video_->show_setting(i);
 }
 
 }  // namespace plenvo

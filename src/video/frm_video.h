@@ -25,6 +25,9 @@ public:
     // A slider's value changed by an arrow, the track, the end of a drag or
     // an assignment.
     void hsr_video_Change(int Index);
+    // Puts the setting on its slider and its number in the label. The label
+    // carries the real number, also above 63 and with the power off.
+    void show_setting(int index);
     // The reset button.
     void img_btn_MouseDown(int Button = 1, int Shift = 0, float X = 0, float Y = 0);
 

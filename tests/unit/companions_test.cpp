@@ -198,17 +198,20 @@ TEST_F(CompanionsTest, DraggingAThumbSendsEachNewValueWithAPause)
     EXPECT_EQ(serial.sent.size(), 1u);
 }
 
-TEST_F(CompanionsTest, ThumbMovesWhileASendWaitsAreStoredButNotSent)
+TEST_F(CompanionsTest, ThumbMovesWhileASendWaitsAreKeptAndTheLastOneGoesOut)
 {
     serial.on_frame = nullptr;  // no reply to bring the first value back
     platform.after(50, [this] { drag_thumb(4, 35); });
     platform.after(80, [this] { drag_thumb(4, 36); });
     drag_thumb(4, 34);
     EXPECT_EQ(state.video_ti, 36);
-    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"TI 34"});
-    // The Change at the end of the drag finds 36 already stored.
+    // The Change at the end of the drag finds 36 already on its way.
     video().hsr_video(4)->setValue(36);
-    EXPECT_EQ(serial.sent.size(), 1u);
+    platform.run_for(1500);
+    EXPECT_EQ(serial.sent_with('T', 'I').front(), (protocol::Frame{'T', 'I', 34}));
+    EXPECT_EQ(serial.sent_with('T', 'I').back(), (protocol::Frame{'T', 'I', 36}));
+    for (const protocol::Frame& frame : serial.sent_with('T', 'I'))
+        EXPECT_NE(frame.value, 35) << "a value passed over meanwhile need not go out";
 }
 
 TEST_F(CompanionsTest, AnArrowClickSendsExactlyOneCommand)

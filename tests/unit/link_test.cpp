@@ -136,15 +136,20 @@ TEST_F(LinkTest, AReplyWithAnotherCodeDoesNotEndTheWait)
     EXPECT_EQ(state.power_state, 1);
 }
 
-TEST_F(LinkTest, ACommandWhileAnotherWaitsIsDropped)
+TEST_F(LinkTest, ACommandWhileAnotherWaitsGoesOutOnceTheLineIsFree)
 {
     start(false);
     forget_sent();
     bool inner_result = true;
     platform.after(50, [&] { frm->tx_cmd('D', 'I', 0, inner_result); });
+    platform.after(80, [&] { frm->tx_cmd('D', 'I', 1, inner_result); });
     send('P', 'W', 1);
-    EXPECT_TRUE(send_times('D', 'I').empty());
-    EXPECT_TRUE(inner_result) << "a refused command leaves its result alone";
+    EXPECT_TRUE(send_times('D', 'I').empty()) << "one command on the line at a time";
+    EXPECT_TRUE(inner_result) << "a command kept for later leaves its result alone";
+    platform.run_for(50);
+    const std::vector<Frame> display = serial.sent_with('D', 'I');
+    ASSERT_FALSE(display.empty());
+    EXPECT_TRUE(std::ranges::all_of(display, [](const Frame& f) { return f.value == 1; })) << "the latest value wins";
 }
 
 TEST_F(LinkTest, AValueThatDoesNotFitAByteIsRefusedAndLaterCommandsStillGo)
@@ -237,7 +242,7 @@ TEST_F(LinkTest, AReplySplitAcrossPollsIsAppliedOnce)
     serial.receive(QByteArray("\x03", 1));
     platform.run_for(150);
     EXPECT_EQ(state.output_format, 3);
-    EXPECT_EQ(frm->rx_code, 4);
+    EXPECT_EQ(frm->link().rx_code, 4);
 }
 
 TEST_F(LinkTest, TwoRepliesInOnePollAreBothAppliedAndTheLastCodeStays)
@@ -248,7 +253,7 @@ TEST_F(LinkTest, TwoRepliesInOnePollAreBothAppliedAndTheLastCodeStays)
     platform.run_for(150);
     EXPECT_EQ(state.output_format, 2);
     EXPECT_EQ(state.adj_nr, 0);
-    EXPECT_EQ(frm->rx_code, 14);
+    EXPECT_EQ(frm->link().rx_code, 14);
 }
 
 TEST_F(LinkTest, AnOkReportAsksForTheStateHalfASecondLater)
@@ -274,13 +279,13 @@ TEST_F(LinkTest, UnknownLettersStoreNothingAndNeverPoseAsAReplyCode)
     for (const Frame frame : {Frame{'F', 'X', 4}, Frame{'A', 'X', 2}, Frame{'B', 'X', 1}, Frame{'Z', 'Z', 1}}) {
         serial.receive(frame);
         platform.run_for(150);
-        EXPECT_EQ(frm->rx_code, protocol::kNoCode);
+        EXPECT_EQ(frm->link().rx_code, protocol::kNoCode);
     }
     EXPECT_EQ(state, before);
 
     serial.receive(Frame{'R', 'E', 0});
     platform.run_for(150);
-    EXPECT_EQ(frm->rx_code, protocol::kResetCode);
+    EXPECT_EQ(frm->link().rx_code, protocol::kResetCode);
     EXPECT_EQ(state, before);
 }
 

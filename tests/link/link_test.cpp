@@ -1,0 +1,227 @@
+// The link on its own, on the simulated clock and without any window: what
+// goes on the line, what is stored, and what the owner is told.
+
+#include <gtest/gtest.h>
+
+#include "link/link.h"
+#include "sim/unit.h"
+#include "support/fake_serial.h"
+#include "support/sim_platform.h"
+
+namespace plenvo::testing {
+namespace {
+
+using protocol::Frame;
+using TxResult = Link::TxResult;
+
+class Recorder final : public LinkListener {
+public:
+    void link_message(const QString& text) override { messages.push_back(text); }
+    void link_port_lost() override { ++lost; }
+    void link_frame_applied(const Frame& frame, int) override
+    {
+        applied.push_back(frame);
+        if (on_applied)
+            on_applied(frame);
+    }
+
+    bool said(const char* text) const { return std::ranges::count(messages, QString::fromLatin1(text)) > 0; }
+
+    std::vector<QString> messages;
+    std::vector<Frame> applied;
+    int lost = 0;
+    std::function<void(const Frame&)> on_applied;
+};
+
+class LinkAloneTest : public ::testing::Test {
+protected:
+    LinkAloneTest()
+    {
+        state.set_start_up_values();
+        state.com_port = 1;
+        EXPECT_TRUE(link.open_port(1));
+    }
+
+    // The unit answers every command like the real one, `delay_ms` later,
+    // and then sends `extra` of its own.
+    void answering(uint64_t delay_ms = 20, std::vector<Frame> extra = {})
+    {
+        serial.on_frame = [this, delay_ms, extra](const Frame& command) {
+            std::vector<Frame> replies = unit.answer(command);
+            replies.insert(replies.end(), extra.begin(), extra.end());
+            platform.after(delay_ms, [this, replies] {
+                for (const Frame& reply : replies)
+                    serial.receive(reply);
+            });
+        };
+    }
+
+    TxResult send(char first, char second, int value) { return link.tx_cmd(uint8_t(first), uint8_t(second), value); }
+
+    // Asks for a command `delay_ms` from now, from inside whatever waits then.
+    void send_later(uint64_t delay_ms, char first, char second, int value)
+    {
+        platform.after(delay_ms, [=, this] { send(first, second, value); });
+    }
+
+    SimPlatform platform;
+    FakeSerial serial{platform};
+    sim::Unit unit;
+    DeviceState state;
+    Recorder listener;
+    Link link{platform, serial, state, listener};
+};
+
+TEST_F(LinkAloneTest, ChoicesMadeWhileACommandWaitsGoOutAfterItTheLatestPerSetting)
+{
+    answering();
+    send_later(50, 'B', 'R', 33);
+    send_later(60, 'N', 'R', 0);
+    send_later(110, 'B', 'R', 34);
+    EXPECT_EQ(send('B', 'R', 32), TxResult::Answered);
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BR 32"});
+
+    platform.run_for(600);
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"BR 32", "BR 34", "NR 0"}));
+    EXPECT_EQ(unit.state().video_br, 34);
+    EXPECT_EQ(state.video_br, 34);
+    EXPECT_EQ(unit.state().adj_nr, 0);
+    EXPECT_FALSE(link.unconfirmed('B', 'R'));
+    EXPECT_FALSE(listener.said(kTxFail));
+}
+
+TEST_F(LinkAloneTest, TheOkReportsStateRequestIsKeptWhenACommandWaits)
+{
+    answering(20, {});
+    platform.after(30, [this] { serial.receive(Frame{'O', 'K', 0}); });
+    EXPECT_EQ(send('P', 'W', 1), TxResult::Answered);
+    platform.run_for(1200);
+    EXPECT_EQ(serial.sent_with('A', 'L').size(), 1u);
+}
+
+TEST_F(LinkAloneTest, TheOkWaitHoldsNeitherThePollNorACommand)
+{
+    answering();
+    serial.receive(Frame{'O', 'K', 0});
+    platform.run_for(150);
+    // Inside the half second before the state request: a report and a click.
+    serial.receive(Frame{'B', 'R', 12});
+    platform.run_for(150);
+    EXPECT_EQ(state.video_br, 12) << "the poll goes on";
+    EXPECT_EQ(send('O', 'U', 3), TxResult::Answered);
+    platform.run_for(1000);
+    EXPECT_EQ(serial.sent_with('A', 'L').size(), 1u);
+    EXPECT_FALSE(listener.said(kTxFail));
+}
+
+TEST_F(LinkAloneTest, AnAnswerCountsWhateverElseCameInTheSamePoll)
+{
+    // This unit follows each reply with a report of another setting.
+    answering(20, {Frame{'V', 'O', 9}});
+    EXPECT_EQ(send('I', 'N', 2), TxResult::Answered);
+    EXPECT_EQ(send('O', 'U', 5), TxResult::Answered);
+    EXPECT_EQ(serial.sent.size(), 2u) << "each answered at the first send";
+    EXPECT_FALSE(listener.said(kTxFail));
+}
+
+TEST_F(LinkAloneTest, AnAnswerAppliedJustBeforeTheTimeOutCountsOneJustAfterDoesNot)
+{
+    // Silent until 0.95 s: the answer waits in the port when the time-out
+    // falls due, in the same moment as the next poll.
+    platform.after(950, [this] { serial.receive(Frame{'P', 'W', 1}); });
+    EXPECT_EQ(send('P', 'W', 1), TxResult::Answered);
+    EXPECT_FALSE(listener.said(kTxFail));
+
+    platform.after(1050, [this] { serial.receive(Frame{'P', 'W', 0}); });
+    EXPECT_EQ(send('P', 'W', 0), TxResult::Failed);
+    EXPECT_TRUE(listener.said(kTxFail));
+}
+
+TEST_F(LinkAloneTest, AFailedChoiceStaysUnconfirmedUntilTheUnitAnswersIt)
+{
+    EXPECT_EQ(send('O', 'U', 6), TxResult::Failed);
+    EXPECT_TRUE(link.unconfirmed('O', 'U'));
+    EXPECT_FALSE(link.unconfirmed('B', 'R'));
+    EXPECT_FALSE(link.unconfirmed('A', 'L')) << "no setting";
+    answering();
+    EXPECT_EQ(send('O', 'U', 6), TxResult::Answered);
+    EXPECT_FALSE(link.unconfirmed('O', 'U'));
+}
+
+TEST_F(LinkAloneTest, AnEchoOfAnEarlierValueDoesNotUndoTheLatestChoice)
+{
+    answering(150);
+    // The user goes on to 42 while 32 is on the line.
+    platform.after(20, [this] {
+        state.video_br = 42;
+        send('B', 'R', 42);
+    });
+    state.video_br = 32;
+    EXPECT_EQ(send('B', 'R', 32), TxResult::Answered) << "the echo of 32 answers 32";
+    EXPECT_EQ(state.video_br, 42);
+    EXPECT_TRUE(std::ranges::find(listener.applied, Frame{'B', 'R', 32}) == listener.applied.end())
+        << "nothing shown for it";
+
+    platform.run_for(600);
+    EXPECT_EQ(state.video_br, 42);
+    EXPECT_EQ(unit.state().video_br, 42);
+    EXPECT_FALSE(link.unconfirmed('B', 'R'));
+
+    // Once settled, the unit's own reports show again, whatever the value.
+    serial.receive(Frame{'B', 'R', 32});
+    platform.run_for(150);
+    EXPECT_EQ(state.video_br, 32);
+}
+
+TEST_F(LinkAloneTest, BytesReadBeforeThePortWasReopenedAreNotApplied)
+{
+    // Showing the first frame takes a while and meanwhile the port is
+    // reopened; the unit's later report must not be overtaken by the old
+    // rest of the first read.
+    listener.on_applied = [this](const Frame& frame) {
+        if (frame == Frame{'P', 'W', 1}) {
+            link.open_port(1);
+            serial.receive(Frame{'P', 'W', 0});
+            wait_seconds(platform, 0.3f);
+        }
+    };
+    serial.receive(Frame{'P', 'W', 1});
+    serial.receive(Frame{'O', 'U', 2});
+    platform.run_for(700);
+    EXPECT_EQ(listener.applied, (std::vector<Frame>{{'P', 'W', 1}, {'P', 'W', 0}}));
+    EXPECT_EQ(state.power_state, 0);
+    EXPECT_NE(state.output_format, 2);
+    EXPECT_TRUE(link.timRx().enabled());
+}
+
+TEST_F(LinkAloneTest, APollNeverRunsInsideAnother)
+{
+    int depth = 0;
+    int deepest = 0;
+    int more = 3;
+    listener.on_applied = [&](const Frame&) {
+        deepest = std::max(deepest, ++depth);
+        if (more-- > 0)
+            serial.receive(Frame{'B', 'R', uint8_t(more)});
+        link.timRx().set_enabled(true);
+        wait_seconds(platform, 0.25f);
+        --depth;
+    };
+    serial.receive(Frame{'P', 'W', 1});
+    platform.run_for(1500);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(listener.applied.back(), (Frame{'B', 'R', 0})) << "in the order received";
+}
+
+TEST_F(LinkAloneTest, ALostDeviceClosesThePortAndSaysSo)
+{
+    serial.lose_device();
+    platform.run_for(150);
+    EXPECT_FALSE(state.port_ok);
+    EXPECT_EQ(listener.lost, 1);
+    EXPECT_TRUE(listener.said("COM1: can't work !"));
+    EXPECT_EQ(send('P', 'W', 1), TxResult::Refused);
+}
+
+}  // namespace
+}  // namespace plenvo::testing
