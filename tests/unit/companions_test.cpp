@@ -221,6 +221,49 @@ TEST_F(CompanionsTest, AnArrowClickSendsExactlyOneCommand)
     EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"VO 32", "SA 24"}));
 }
 
+TEST_F(CompanionsTest, TwoQuickArrowClicksLeaveTheUnitOnTheSecondValue)
+{
+    platform.after(60, [this] { video().hsr_video(0)->triggerAction(QAbstractSlider::SliderSingleStepAdd); });
+    video().hsr_video(0)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    platform.run_for(500);
+    EXPECT_EQ(video().lab_video(0)->text(), "33");
+    EXPECT_EQ(unit.state().video_br, 33);
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"BR 32", "BR 33"}));
+}
+
+TEST_F(CompanionsTest, AFastDragEndsWithThumbLabelAndUnitWhereItWasLetGo)
+{
+    serial.answer_with(unit, 100);
+    // Moves 30 ms apart, faster than the unit answers, then the release.
+    for (int step = 1; step <= 8; ++step)
+        platform.after(uint64_t(30 * step), [this, step] { drag_thumb(0, 31 + 4 * step); });
+    platform.after(280, [this] { video().hsr_video(0)->setValue(63); });
+    drag_thumb(0, 32);
+    platform.run_for(1000);
+    EXPECT_EQ(video().hsr_video(0)->value(), 63);
+    EXPECT_EQ(video().lab_video(0)->text(), "63");
+    EXPECT_EQ(unit.state().video_br, 63);
+    EXPECT_EQ(frm->message(), "") << "every frame sent was answered";
+    // The setting is answered: a click towards the end of the bar sends nothing.
+    forget_sent();
+    video().hsr_video(0)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_TRUE(serial.sent.empty());
+}
+
+TEST_F(CompanionsTest, LabelsShowTheSettingsNumberWithThePowerOff)
+{
+    press(16);  // close the video window
+    report('P', 'W', 0);
+    report('B', 'R', 0);
+    report('V', 'O', 70);
+    press(16);
+    EXPECT_EQ(video().lab_video(0)->text(), "0");
+    EXPECT_EQ(video().lab_video(5)->text(), "70");
+    EXPECT_EQ(video().hsr_video(5)->value(), 63);
+    EXPECT_FALSE(video().isEnabled());
+    EXPECT_TRUE(serial.sent.empty());
+}
+
 TEST_F(CompanionsTest, ResetRestoresTheDefaultsAndSendsResetAlone)
 {
     drag_thumb(0, 10);

@@ -52,6 +52,38 @@ TEST_F(MainPanelTest, TheOutputAlreadySelectedSendsNothing)
     EXPECT_EQ(picture(9), "xga_on");
 }
 
+TEST_F(MainPanelTest, AfterAFailureTheLitOutputCanBeSentAgain)
+{
+    serial.on_frame = nullptr;  // the unit stops answering
+    press(9);
+    EXPECT_EQ(frm->message(), QString::fromLatin1(kTxFail));
+    EXPECT_EQ(picture(9), "xga_on") << "the choice stays on the panel";
+
+    serial.answer_with(unit);
+    forget_sent();
+    press(9);
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"OU 3"});
+    EXPECT_EQ(frm->message(), "");
+    forget_sent();
+    press(9);
+    EXPECT_TRUE(serial.sent.empty()) << "answered now";
+}
+
+TEST_F(MainPanelTest, AChoiceMadeWhileAnotherCommandWaitsReachesTheUnit)
+{
+    serial.answer_with(unit, 150);
+    power_on_with_companions();
+    forget_sent();
+    // NR off is clicked while IN waits for its answer.
+    platform.after(60, [this] { press_adj(11); });
+    press(3);
+    platform.run_for(600);
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"IN 2", "NR 0"}));
+    EXPECT_EQ(unit.state().adj_nr, 0);
+    EXPECT_EQ(adj_picture(11), "off_on");
+    EXPECT_EQ(frm->message(), "");
+}
+
 TEST_F(MainPanelTest, AnInputIsSentOnEveryClickEvenWhenSelected)
 {
     press(3);
