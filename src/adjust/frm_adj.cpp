@@ -25,7 +25,7 @@ FrmAdj::FrmAdj(FrmMain& main)
         auto* button = new SkinButton(element.index, this);
         place(*button, element.rect);
         button->show_picture(element.start_picture);
-        button->on_press = [this](int index) { img_btn_MouseDown(index); };
+        button->on_press = [this](int index) { main_.as_user([&] { img_btn_MouseDown(index); }); };
         img_btn_[size_t(element.index)] = button;
     }
     main_.attach_drag(*this);

@@ -83,7 +83,7 @@ void FrmMain::build_design()
         button->show_picture(element.start_picture ? element.start_picture
                              : element.index == 21 ? skin::kMinimise
                                                    : skin::kExit);
-        button->on_press = [this](int index) { img_btn_MouseDown(index); };
+        button->on_press = [this](int index) { as_user([&] { img_btn_MouseDown(index); }); };
         img_btn_[size_t(element.index)] = button;
     }
 }

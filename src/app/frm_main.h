@@ -83,6 +83,21 @@ public:
     void set_message(const QString& text);
     QString message() const;
 
+    // Runs a press or slider move of the user's. One that comes in while a
+    // report is being shown acts for the user all the same, not as part of
+    // the report's redraw.
+    template <typename Handler>
+    void as_user(Handler&& handler)
+    {
+        if (!mirroring_) {
+            handler();
+            return;
+        }
+        state.user_action = true;
+        handler();
+        state.user_action = false;
+    }
+
     // Makes presses, moves and releases on the window's surface drag the
     // docked group.
     void attach_drag(SkinWindow& window);
@@ -149,6 +164,7 @@ private:
     QPointer<FrmAdj> adj_;
     QPointer<FrmVideo> video_;
     bool form_unloaded_ = false;
+    bool mirroring_ = false;
 };
 
 }  // namespace plenvo

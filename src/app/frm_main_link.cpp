@@ -85,6 +85,7 @@ void FrmMain::link_frame_applied(const protocol::Frame&, int)
 void FrmMain::mirror_reply()
 {
     state.user_action = false;
+    mirroring_ = true;
     const protocol::MirrorCall call = protocol::mirror_call(link_.rx_code, state);
     // A companion closed meanwhile is hidden and waiting to be destroyed;
     // nothing is shown in it any more.
@@ -107,6 +108,7 @@ void FrmMain::mirror_reply()
             video->img_btn_MouseDown(1, 1, 1.0f, 1.0f);
         break;
     }
+    mirroring_ = false;
     state.user_action = true;
 }
 

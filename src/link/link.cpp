@@ -135,7 +135,8 @@ Link::TxResult Link::tx_cmd(uint8_t first, uint8_t second, int value)
 
     const protocol::Frame frame{first, second, uint8_t(value)};
     choose(frame);
-    if (!state_.tx_busy)
+    // Inside a poll the answer could only be read by a poll nested in it.
+    if (!state_.tx_busy && !polling_)
         return send_and_wait(frame);
     if (in_flight_ && *in_flight_ == frame)
         // Already on its way: only a different value chosen meanwhile is dropped.
@@ -250,8 +251,9 @@ void Link::queue(const protocol::Frame& frame)
 void Link::send_queued()
 {
     timQueue_->set_enabled(false);
-    // A command still waiting sends the rest of the queue when it is done.
-    while (!state_.tx_busy && !queued_.empty()) {
+    // A command still waiting, or a poll, sends the rest of the queue when
+    // it is done.
+    while (!state_.tx_busy && !polling_ && !queued_.empty()) {
         const protocol::Frame next = queued_.front();
         queued_.erase(queued_.begin());
         if (tx_cmd(next.first, next.second, next.value) != TxResult::Refused)
@@ -307,8 +309,11 @@ void Link::timTimeOut_Timer()
         timeout_after_poll_ = true;
         return;
     }
-    if (state_.port_ok && serial_.in_buffer_count() > 0)
+    if (state_.port_ok && serial_.in_buffer_count() > 0) {
+        polling_ = true;
         read_and_apply();
+        end_poll();
+    }
     state_.tx_timeout = true;
 }
 
@@ -328,15 +333,24 @@ void Link::timRx_Timer()
     timRx_->set_enabled(false);
     platform_.yield();
     read_and_apply();
-    polling_ = false;
-    if (std::exchange(timeout_after_poll_, false))
-        state_.tx_timeout = true;
 
     // A port that failed or closed while the replies were shown stays
     // unpolled.
     if (state_.port_ok)
         timRx_->set_enabled(true);
     platform_.yield();
+    end_poll();
+}
+
+// Until the poll's handler has returned its timer cannot fire again, so a
+// command sent before then would wait for an answer nobody reads.
+void Link::end_poll()
+{
+    polling_ = false;
+    if (std::exchange(timeout_after_poll_, false))
+        state_.tx_timeout = true;
+    if (!queued_.empty())
+        timQueue_->set_enabled(true);
 }
 
 void Link::read_and_apply()

@@ -37,8 +37,9 @@ public:
 // command-line client share it.
 //
 // One command is on the line at a time. A command asked for while another
-// waits is kept, one per setting with the latest value, and goes out from
-// the message loop once the line is free.
+// waits, or while a poll shows what it read, is kept, one per setting with
+// the latest value, and goes out from the message loop once the line is
+// free.
 class Link {
 public:
     Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkListener& listener);
@@ -93,6 +94,7 @@ private:
     void send_queued();
     bool stale_answer(const protocol::Frame& frame) const;
     void read_and_apply();
+    void end_poll();
     void apply(const protocol::Frame& frame);
     void ask_again_for_state();
 

@@ -49,8 +49,8 @@ FrmVideo::FrmVideo(FrmMain& main)
         // Value changes come once, at the end of a drag; the drag itself
         // reports through sliderMoved.
         bar->setTracking(false);
-        connect(bar, &QScrollBar::sliderMoved, this, [this, i] { hsr_video_Scroll(i); });
-        connect(bar, &QScrollBar::valueChanged, this, [this, i] { hsr_video_Change(i); });
+        connect(bar, &QScrollBar::sliderMoved, this, [this, i] { main_.as_user([&] { hsr_video_Scroll(i); }); });
+        connect(bar, &QScrollBar::valueChanged, this, [this, i] { main_.as_user([&] { hsr_video_Change(i); }); });
         hsr_video_[size_t(i)] = bar;
 
         auto* label = new QLabel(QStringLiteral("-127"), this);
@@ -65,7 +65,7 @@ FrmVideo::FrmVideo(FrmMain& main)
     img_btn_ = new SkinButton(0, this);
     place(*img_btn_, layout::kVideoReset);
     img_btn_->show_picture(skin::kReset);
-    img_btn_->on_press = [this](int) { img_btn_MouseDown(); };
+    img_btn_->on_press = [this](int) { main_.as_user([&] { img_btn_MouseDown(); }); };
 
     main_.attach_drag(*this);
 }
