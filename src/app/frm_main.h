@@ -136,7 +136,7 @@ private:
     void mirror_reply();
 
     void link_message(const QString& text) override;
-    void link_port_lost() override;
+    void link_port_changed() override;
     void link_frame_applied(const protocol::Frame& frame, int code) override;
 
     void power_click();
@@ -165,6 +165,7 @@ private:
     QPointer<FrmVideo> video_;
     bool form_unloaded_ = false;
     bool mirroring_ = false;
+    bool opening_port_ = false;
 };
 
 }  // namespace plenvo

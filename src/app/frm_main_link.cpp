@@ -21,7 +21,10 @@ void FrmMain::com_on_off(int16_t port)
 {
     img_btn(kCom1Element)->show_picture("com1_off");
     img_btn(kCom2Element)->show_picture("com2_off");
-    if (link_.open_port(port))
+    opening_port_ = true;
+    const bool opened = link_.open_port(port);
+    opening_port_ = false;
+    if (opened)
         state.user_action = true;
     platform().yield();
 }
@@ -72,9 +75,16 @@ void FrmMain::link_message(const QString& text)
     set_message(text);
 }
 
-void FrmMain::link_port_lost()
+void FrmMain::link_port_changed()
 {
-    show_port_indicator();
+    // The port being opened on purpose shows its indicator once it is done.
+    if (!opening_port_)
+        show_port_indicator();
+    for (const auto& [element, port] : {std::pair{kCom1Element, 1}, std::pair{kCom2Element, 2}}) {
+        const QString name = QStringLiteral("COM%1").arg(port);
+        const bool this_port = port == state.com_port && !link_.line_problem().isEmpty();
+        img_btn(element)->setToolTip(this_port ? name + QStringLiteral(": ") + link_.line_problem() : name);
+    }
 }
 
 void FrmMain::link_frame_applied(const protocol::Frame&, int)

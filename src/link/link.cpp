@@ -14,6 +14,8 @@ constexpr const char* kLineSettings = "9600,N,8,1";
 constexpr int kPollMs = 100;
 constexpr int kTimeOutMs = 1000;
 constexpr int kOkReplyMs = 500;
+constexpr int kNoAnswerMs = 1000;
+constexpr int kReopenMs = 1000;
 // Three bytes take 3 ms at 9600 baud; far longer means the line is stuck.
 constexpr int kDrainTimeoutMs = 100;
 constexpr float kResendSeconds = 0.2f;
@@ -27,6 +29,17 @@ QString cant_work(int port)
 {
     return QStringLiteral("COM%1: can't work !").arg(port);
 }
+
+QString no_answer_message(int port)
+{
+    return QStringLiteral("COM%1: no answer !").arg(port);
+}
+
+const char* const kNoAnswerHint =
+    "The unit does not answer. Check that it is switched on, that the cable is in its RS-232 "
+    "socket (a null-modem cable or adapter where the unit needs one), and that this port is "
+    "the device the unit is connected to.";
+const char* const kLostHint = "The device went away; the port is tried again every second.";
 
 bool same_letters(const protocol::Frame& a, const protocol::Frame& b)
 {
@@ -64,12 +77,16 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
       timRx_(platform.make_timer(kPollMs)),
       timTimeOut_(platform.make_timer(kTimeOutMs)),
       timQueue_(platform.make_timer(0)),
-      timOkReply_(platform.make_timer(kOkReplyMs))
+      timOkReply_(platform.make_timer(kOkReplyMs)),
+      timNoAnswer_(platform.make_timer(kNoAnswerMs)),
+      timReopen_(platform.make_timer(kReopenMs))
 {
     timRx_->on_tick = [this] { timRx_Timer(); };
     timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
     timQueue_->on_tick = [this] { send_queued(); };
     timOkReply_->on_tick = [this] { ask_again_for_state(); };
+    timNoAnswer_->on_tick = [this] { no_answer(); };
+    timReopen_->on_tick = [this] { try_reopening(); };
 }
 
 Link::~Link() = default;
@@ -77,6 +94,17 @@ Link::~Link() = default;
 bool Link::open_port(int port)
 {
     listener_.link_message(QString());
+    // The user's choice of port ends any waiting for a lost device.
+    timReopen_->set_enabled(false);
+    const bool opened = open_line(port);
+    if (!opened)
+        listener_.link_message(cant_work(port));
+    listener_.link_port_changed();
+    return opened;
+}
+
+bool Link::open_line(int port)
+{
     const bool opened = [&] {
         if (state_.port_ok)
             serial_.set_port_open(false);
@@ -93,12 +121,11 @@ bool Link::open_port(int port)
     ++port_generation_;
     state_.port_ok = opened;
     timRx_->set_enabled(opened);
-    if (opened)
-        // The received bytes were just discarded; a partial frame kept from
-        // before would be completed by unrelated bytes.
-        assembler_.clear();
-    else
-        listener_.link_message(cant_work(port));
+    timNoAnswer_->set_enabled(false);
+    // The received bytes were just discarded; a partial frame kept from
+    // before would be completed by unrelated bytes.
+    assembler_.clear();
+    line_problem_ = opened ? QString() : QStringLiteral("The port cannot be opened.");
     return opened;
 }
 
@@ -115,8 +142,24 @@ void Link::close_port()
 void Link::report_port_lost()
 {
     close_port();
+    line_problem_ = QString::fromLatin1(kLostHint);
     listener_.link_message(cant_work(state_.com_port));
-    listener_.link_port_lost();
+    listener_.link_port_changed();
+    timReopen_->set_enabled(true);
+}
+
+// A lost device that is back is opened again, and the unit asked for its
+// state: it may have changed meanwhile.
+void Link::try_reopening()
+{
+    if (!open_line(state_.com_port)) {
+        line_problem_ = QString::fromLatin1(kLostHint);
+        return;
+    }
+    timReopen_->set_enabled(false);
+    listener_.link_message(QString());
+    listener_.link_port_changed();
+    request_state();
 }
 
 bool Link::link_broken(uint64_t generation) const
@@ -148,7 +191,19 @@ Link::TxResult Link::tx_cmd(uint8_t first, uint8_t second, int value)
 
 Link::TxResult Link::request_state()
 {
+    if (state_.port_ok)
+        timNoAnswer_->set_enabled(true);
     return tx_cmd(protocol::kAL.first, protocol::kAL.second, 0);
+}
+
+void Link::no_answer()
+{
+    timNoAnswer_->set_enabled(false);
+    if (!state_.port_ok)
+        return;
+    line_problem_ = QString::fromLatin1(kNoAnswerHint);
+    listener_.link_message(no_answer_message(state_.com_port));
+    listener_.link_port_changed();
 }
 
 Link::TxResult Link::send_and_wait(const protocol::Frame& frame)
@@ -273,6 +328,11 @@ bool Link::stale_answer(const protocol::Frame& frame) const
 
 void Link::apply(const protocol::Frame& frame)
 {
+    timNoAnswer_->set_enabled(false);
+    if (line_problem_ == QLatin1String(kNoAnswerHint)) {
+        line_problem_.clear();
+        listener_.link_port_changed();
+    }
     const bool stale = stale_answer(frame);
     const protocol::ReplyRule* rule = protocol::find_reply_rule(frame.first, frame.second);
     if (stale) {

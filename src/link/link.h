@@ -25,8 +25,9 @@ public:
     virtual ~LinkListener() = default;
     // A text for the message line; empty clears it.
     virtual void link_message(const QString& text) = 0;
-    // The device behind the open port went away; the port is closed.
-    virtual void link_port_lost() = 0;
+    // The port opened, failed, was lost or came back by itself: its
+    // indicator and what `line_problem` says may have changed.
+    virtual void link_port_changed() = 0;
     // A reply frame was stored in the device state; `code` is its reply code.
     virtual void link_frame_applied(const protocol::Frame& frame, int code) = 0;
 };
@@ -59,8 +60,13 @@ public:
     // Sends the frame, re-sends it every 0.2 s until its answer is applied
     // or one second has passed, yielding all the while.
     TxResult tx_cmd(uint8_t first, uint8_t second, int value);
-    // Asks the unit for its whole state (AL).
+    // Asks the unit for its whole state (AL). When nothing at all comes
+    // back within a second, the message line says the unit does not answer.
     TxResult request_state();
+
+    // What is wrong with the line, for the port's tooltip: why it cannot be
+    // opened, or that the unit does not answer. Empty while all is well.
+    const QString& line_problem() const { return line_problem_; }
 
     // The latest value chosen for the setting of these letters has not been
     // answered by the unit yet: it is on its way, or its sending failed.
@@ -84,6 +90,7 @@ private:
         std::vector<int> earlier;
     };
 
+    bool open_line(int port);
     bool link_broken(uint64_t generation) const;
     void report_port_lost();
     TxResult send_and_wait(const protocol::Frame& frame);
@@ -97,6 +104,8 @@ private:
     void end_poll();
     void apply(const protocol::Frame& frame);
     void ask_again_for_state();
+    void no_answer();
+    void try_reopening();
 
     Platform& platform_;
     SerialControl& serial_;
@@ -108,12 +117,17 @@ private:
     std::unique_ptr<Timer> timQueue_;
     // The unit's OK asks for a state request half a second later.
     std::unique_ptr<Timer> timOkReply_;
+    // A second after a state request: did anything come back?
+    std::unique_ptr<Timer> timNoAnswer_;
+    // Tries a lost device again until it is back.
+    std::unique_ptr<Timer> timReopen_;
     ReplyAssembler assembler_;
     // Counts port openings, so that a wait or a poll can tell that the port
     // it works on was closed or replaced meanwhile.
     uint64_t port_generation_ = 0;
     bool polling_ = false;
     bool timeout_after_poll_ = false;
+    QString line_problem_;
 
     // The command on the line and whether its answer has been applied.
     std::optional<protocol::Frame> in_flight_;

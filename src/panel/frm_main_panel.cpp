@@ -155,6 +155,9 @@ void FrmMain::com_click(int16_t port)
     state.com_port = port;
     com_on_off(port);
     show_port_indicator();
+    // The unit may have changed while the port was closed or elsewhere.
+    if (state.port_ok)
+        link_.request_state();
 }
 
 void FrmMain::minimise()

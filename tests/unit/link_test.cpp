@@ -113,7 +113,7 @@ TEST_F(LinkTest, ACommandWithoutAReplyCodeIsSentOnceAndSucceeds)
     forget_sent();
     EXPECT_TRUE(send('B', 'R', 20));
     EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BR 20"});
-    EXPECT_EQ(frm->message(), "");
+    EXPECT_NE(frm->message(), QString::fromLatin1(kTxFail));
 }
 
 TEST_F(LinkTest, AReplyWithinTheFirstFifthOfASecondMeansOneSend)
@@ -208,20 +208,55 @@ TEST_F(LinkTest, APortReopenedDuringTheWaitEndsItToo)
     EXPECT_FALSE(state.tx_busy);
 }
 
-TEST_F(LinkTest, ALostDeviceIsReportedAndPollingStops)
+TEST_F(LinkTest, ALostDeviceIsReportedAndTriedAgainUntilItIsBack)
 {
     start();
     serial.lose_device();
+    serial.openable = {};
     platform.run_for(150);
     EXPECT_FALSE(state.port_ok);
     EXPECT_FALSE(frm->timRx().enabled());
     EXPECT_EQ(frm->message(), "COM1: can't work !");
     EXPECT_EQ(picture(19), "com1_err");
+    EXPECT_TRUE(frm->img_btn(19)->toolTip().contains("went away"));
 
-    // Picking the port again once the device is back reconnects.
-    press(19);
+    platform.run_for(3000);
+    EXPECT_FALSE(state.port_ok);
+    // Meanwhile the unit was switched off at its own front panel.
+    unit.report({'P', 'W', 0});
+    forget_sent();
+    serial.openable = {1};
+    platform.run_for(1500);
     EXPECT_TRUE(state.port_ok);
     EXPECT_EQ(picture(19), "com1_on");
+    EXPECT_EQ(frm->message(), "");
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"AL 0"});
+    EXPECT_EQ(state.power_state, 0) << "the windows show the unit as it is now";
+    EXPECT_EQ(picture(0), "power_off");
+}
+
+TEST_F(LinkTest, PickingAPortAsksTheUnitForItsState)
+{
+    start();
+    unit.report({'O', 'U', 5});
+    forget_sent();
+    press(19);
+    platform.run_for(300);
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"AL 0"});
+    EXPECT_EQ(state.output_format, 5);
+    EXPECT_EQ(picture(8), "576p_on");
+}
+
+TEST_F(LinkTest, AUnitThatAnswersNothingIsNamedAndTheTooltipSaysWhatToCheck)
+{
+    start(false);
+    EXPECT_TRUE(state.port_ok);
+    EXPECT_EQ(frm->message(), "COM1: no answer !");
+    EXPECT_TRUE(frm->img_btn(19)->toolTip().contains("switched on"));
+
+    // Once the unit speaks, the hint goes.
+    report('P', 'W', 1);
+    EXPECT_EQ(frm->img_btn(19)->toolTip(), "COM1");
 }
 
 TEST_F(LinkTest, ADeviceLostDuringAWaitEndsItAsAFailure)
