@@ -31,11 +31,11 @@ clang++ $fuzz_flags "$probe/probe.cpp" -o "$probe/probe" 2>/dev/null ||
 CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPLENVO_FUZZ=ON -DPLENVO_TESTS=OFF >"$probe/configure.log" 2>&1 ||
     { cat "$probe/configure.log" >&2; exit 1; }
-cmake --build "$build_dir" -j2 --target plenvo-fuzz-replies plenvo-fuzz-settings
+cmake --build "$build_dir" -j2 --target plenvo-fuzz-replies plenvo-fuzz-settings plenvo-fuzz-control
 
 mkdir -p "$build_dir/artifacts"
 status=0
-for name in replies settings; do
+for name in replies settings control; do
     corpus=$probe/$name
     cp -r "$source_dir/fuzz/corpus/$name" "$corpus"
     echo "fuzz: $name for $seconds s"

@@ -1,0 +1,119 @@
+#include "control/request.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include "control/status.h"
+#include "control/text.h"
+
+namespace plenvo::control {
+
+namespace {
+
+enum class Arguments { None, Json, Pairs };
+
+struct ControlCommand {
+    const char* name;
+    Verb verb;
+    Arguments arguments;
+    const char* usage;
+};
+
+constexpr std::array kCommands{
+    ControlCommand{"status", Verb::Status, Arguments::Json, "status [json]"},
+    ControlCommand{"set", Verb::Set, Arguments::Pairs, "set NAME VALUE [NAME VALUE ...]"},
+    ControlCommand{"watch", Verb::Watch, Arguments::Json, "watch [json]"},
+    ControlCommand{"raise", Verb::Raise, Arguments::None, "raise"},
+    ControlCommand{"ping", Verb::Ping, Arguments::None, "ping"},
+    ControlCommand{"help", Verb::Help, Arguments::None, "help"},
+};
+
+bool is_text(char c)
+{
+    return !is_control_byte(c) && static_cast<unsigned char>(c) < 0x80;
+}
+
+std::string usages()
+{
+    return joined(kCommands, ", ", [](const ControlCommand& c) { return c.usage; });
+}
+
+Request failed(std::string reason)
+{
+    Request request;
+    request.error = std::move(reason);
+    return request;
+}
+
+Request with_pairs(Request request, std::span<const std::string_view> words)
+{
+    if (words.empty())
+        return failed("set needs a name and a value (settings: " + valid_names() + ")");
+    for (size_t i = 0; i < words.size(); i += 2) {
+        std::string error;
+        const std::optional<Assignment> assignment = parse_assignment(words[i], word_after(words, i), error);
+        if (!assignment)
+            return failed(error);
+        request.settings.push_back(*assignment);
+    }
+    return request;
+}
+
+}  // namespace
+
+Request parse_request(std::string_view line)
+{
+    if (line.size() > kMaxLine)
+        return failed("line longer than " + std::to_string(kMaxLine) + " bytes");
+    const auto binary = std::find_if_not(line.begin(), line.end(), is_text);
+    if (binary != line.end())
+        return failed("a byte that is not text (" + byte_name(*binary) + ")");
+
+    const std::vector<std::string_view> words = words_of(line);
+    if (words.empty())
+        return {};
+    const auto command = std::find_if(kCommands.begin(), kCommands.end(),
+                                      [&](const ControlCommand& c) { return same_word(c.name, words[0]); });
+    if (command == kCommands.end())
+        return failed("unknown command " + quoted(words[0]) + " (commands: " + usages() + ")");
+
+    Request request;
+    request.verb = command->verb;
+    const std::span<const std::string_view> arguments = std::span(words).subspan(1);
+    switch (command->arguments) {
+    case Arguments::Pairs: return with_pairs(std::move(request), arguments);
+    case Arguments::Json:
+        request.json = arguments.size() == 1 && same_word(arguments[0], "json");
+        if (arguments.empty() || request.json)
+            return request;
+        break;
+    case Arguments::None:
+        if (arguments.empty())
+            return request;
+        break;
+    }
+    return failed("usage: " + std::string(command->usage));
+}
+
+std::string ok_answer(std::string_view text)
+{
+    return text.empty() ? "ok" : "ok " + std::string(text);
+}
+
+std::string error_answer(std::string_view reason)
+{
+    return "error " + std::string(reason);
+}
+
+std::string status_answer(const DeviceState& s, bool json)
+{
+    return ok_answer(json ? status_json(s) : status_pairs(s));
+}
+
+std::string help_answer()
+{
+    return ok_answer("commands: " + usages() + "; settings: " + valid_names());
+}
+
+}  // namespace plenvo::control
