@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
 source tools/ensure-packages.sh
-ensure_packages
+ensure_packages "${plenvo_packages[@]}"
 
 cmake -S . -B build-asan -DPLENVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-asan -j"$(nproc)"
