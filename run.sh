@@ -13,9 +13,10 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
 source tools/ensure-packages.sh
-ensure_packages
+ensure_packages "${plenvo_run_packages[@]}"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release --log-level=WARNING
+# The tests are test.sh's: their packages may well be missing here.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLENVO_TESTS=OFF --log-level=WARNING
 cmake --build build -j"$(nproc)" --target plenvo plenvo-sim
 bin=build/bin
 

@@ -1,6 +1,15 @@
-# Desktop integration of an installed panel: its menu entry and its icon.
+# Desktop integration of an installed panel: its menu entry and its icons.
 # The programs themselves are installed by their own folders' rules.
 install(FILES ${PROJECT_SOURCE_DIR}/dist/plenvo.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/src/skin/images/plenvo.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps)
+
+# The icon in each size the skin generator draws (icons/plenvo-SIZE.png),
+# and the scalable one, into the desktop's icon theme.
+set(plenvo_icon_dir ${PROJECT_SOURCE_DIR}/src/skin/images/icons)
+file(GLOB plenvo_icons CONFIGURE_DEPENDS ${plenvo_icon_dir}/plenvo-*.png)
+foreach(icon IN LISTS plenvo_icons)
+    string(REGEX REPLACE ".*/plenvo-([0-9]+)\\.png$" "\\1" size ${icon})
+    install(FILES ${icon} RENAME plenvo.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+install(FILES ${plenvo_icon_dir}/plenvo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

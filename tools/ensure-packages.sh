@@ -1,15 +1,30 @@
-# Sourced by run.sh and test.sh: installs the Debian packages the build, the
-# tests and the headless run need, and only those that are missing, so a
-# machine that has them all installs nothing and needs no network.
+# shellcheck shell=bash disable=SC2034  # the lists are read where this is sourced
+# Sourced by run.sh and test.sh: installs the Debian packages they need, and
+# only those that are missing, so a machine that has them all installs
+# nothing and needs no network.
+#
+#   ensure_packages "${plenvo_run_packages[@]}"   # run.sh
+#   ensure_packages "${plenvo_packages[@]}"       # test.sh
 
+# Building and running the panel, the headless demonstration included (a
+# private X server, clicks by xdotool, the screenshot by ImageMagick).
+plenvo_run_packages=(
+    cmake g++ qt6-base-dev qt6-serialport-dev
+    xvfb xdotool imagemagick python3
+)
+
+# The tests': all of the above, GoogleTest, Google Benchmark, clang's fuzzer
+# runtime, dpkg-shlibdeps for the package's dependencies and an SVG renderer
+# for its scalable icon.
 plenvo_packages=(
-    cmake g++ qt6-base-dev qt6-serialport-dev libgtest-dev libbenchmark-dev
-    xvfb xdotool imagemagick python3 clang libclang-rt-14-dev
+    "${plenvo_run_packages[@]}"
+    libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+    dpkg-dev librsvg2-bin
 )
 
 ensure_packages() {
     local missing=() package
-    for package in "${plenvo_packages[@]}"; do
+    for package in "$@"; do
         if [[ $(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) != "install ok installed" ]]; then
             missing+=("$package")
         fi

@@ -44,7 +44,7 @@ FrmMain::~FrmMain() = default;
 
 void FrmMain::build_design()
 {
-    setWindowIcon(QIcon(skin_picture(skin::kIcon)));
+    setWindowIcon(skin::icon());
     set_Width(layout::kMainClient.width);
     set_Height(layout::kMainClient.height);
 

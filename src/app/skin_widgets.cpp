@@ -31,8 +31,11 @@ void SkinButton::show_picture(QByteArrayView name)
 {
     picture_name_ = name.toByteArray();
     pixmap_ = skin_picture(name);
-    if (pixmap_.size() != size())
-        resize(pixmap_.size());
+    // Sized in the window's own pixels: a picture for a scaled screen has
+    // twice as many of its own.
+    const QSize picture_size = pixmap_.deviceIndependentSize().toSize();
+    if (picture_size != size())
+        resize(picture_size);
     update();
 }
 

@@ -1,5 +1,6 @@
 #include "skin/skin.h"
 
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPixmapCache>
 #include <QString>
@@ -9,6 +10,7 @@ namespace plenvo::skin {
 namespace {
 
 constexpr QStringView kResourcePrefix = u":/skin/";
+constexpr QStringView kDoubleFolder = u"2x/";
 constexpr QStringView kResourceSuffix = u".bmp";
 
 // Picture names are plain identifiers. A path in a name ("x/../com1_on") would
@@ -21,10 +23,16 @@ bool isNameChar(QChar c) {
 // The resource path doubles as the cache key: one allocation per call,
 // and a cached picture costs no file lookup.
 template <typename Name>
-QPixmap load(Name name) {
+QPixmap load(Name name, qreal devicePixelRatio) {
+    // A screen scaled by less than 2 gets the large picture too: shrunk a
+    // little, it stays sharper than the small one blown up.
+    const int scale = devicePixelRatio > 1 ? 2 : 1;
     QString path;
-    path.reserve(kResourcePrefix.size() + name.size() + kResourceSuffix.size());
+    path.reserve(kResourcePrefix.size() + kDoubleFolder.size() + name.size() + kResourceSuffix.size());
     path += kResourcePrefix;
+    if (scale == 2) {
+        path += kDoubleFolder;
+    }
     for (const auto c : name) {
         const QChar ch(c);
         if (!isNameChar(ch)) {
@@ -45,6 +53,7 @@ QPixmap load(Name name) {
     const QImage image = reader.read();
     if (!image.isNull()) {
         pixmap = QPixmap::fromImage(image);
+        pixmap.setDevicePixelRatio(scale);
         QPixmapCache::insert(path, pixmap);
     }
     return pixmap;
@@ -52,12 +61,24 @@ QPixmap load(Name name) {
 
 }  // namespace
 
-QPixmap picture(QStringView name) {
-    return load(name);
+qreal screenPixelRatio() {
+    return qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
 }
 
-QPixmap picture(QLatin1StringView name) {
-    return load(name);
+QPixmap picture(QStringView name, qreal devicePixelRatio) {
+    return load(name, devicePixelRatio);
+}
+
+QPixmap picture(QLatin1StringView name, qreal devicePixelRatio) {
+    return load(name, devicePixelRatio);
+}
+
+QIcon icon() {
+    QIcon icon;
+    for (int size : kIconSizes) {
+        icon.addFile(kResourcePrefix.toString() + iconFile(size), QSize(size, size));
+    }
+    return icon;
 }
 
 }  // namespace plenvo::skin

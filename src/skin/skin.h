@@ -2,9 +2,13 @@
 
 // The skin: every picture the three windows show, stored as Qt resources
 // under upper-case names (":/skin/COM1_ON.bmp") and looked up in any case.
+// Each is there twice: as drawn for a screen of device pixel ratio 1, and
+// drawn at twice the size (":/skin/2x/COM1_ON.bmp") for scaled screens.
 
-#include <QPixmap>
+#include <QIcon>
 #include <QLatin1StringView>
+#include <QPixmap>
+#include <QString>
 #include <QStringView>
 
 #include <array>
@@ -74,11 +78,28 @@ inline constexpr std::array<BitmapSpec, 8> kFixedPictures{{
     {kIcon, 16, 16},
 }};
 
+// The device pixel ratio pictures are chosen for: the application's, that
+// of its most scaled screen.
+qreal screenPixelRatio();
+
 // A skin picture by name, in any case ("com1_on", "COM1_ON", "Com1_On"); a
-// null pixmap for an unknown name. Cheap enough for every redraw: a picture
-// is read from the resources once and then served from QPixmapCache.
-QPixmap picture(QStringView name);
+// null pixmap for an unknown name. Above a device pixel ratio of 1 it is the
+// picture drawn at twice the size, with its device pixel ratio set to 2 so
+// that it keeps its size in the window's own pixels. Cheap enough for every
+// redraw: a picture is read from the resources once and then served from
+// QPixmapCache.
+QPixmap picture(QStringView name, qreal devicePixelRatio = screenPixelRatio());
 // The same for the names of the panel's tables, without a conversion first.
-QPixmap picture(QLatin1StringView name);
+QPixmap picture(QLatin1StringView name, qreal devicePixelRatio = screenPixelRatio());
+
+// The icon's square sizes in pixels. Each is a PNG beside the pictures, at
+// iconFile(size) below ":/skin/" and below src/skin/images, where
+// icons/plenvo.svg is the scalable one.
+inline constexpr std::array kIconSizes{16, 32, 48, 64, 128, 256};
+inline QString iconFile(int size) {
+    return QStringLiteral("icons/plenvo-%1.png").arg(size);
+}
+// The icon in all its sizes, for the windows; each is read when first shown.
+QIcon icon();
 
 }  // namespace plenvo::skin

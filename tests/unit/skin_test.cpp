@@ -5,10 +5,13 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QImage>
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -52,8 +55,10 @@ BmpHeader readBmpHeader(const QString& path) {
             qFromLittleEndian<quint16>(info + 14), qFromLittleEndian<quint32>(info + 16)};
 }
 
-QString resourcePath(const char* name) {
-    return QStringLiteral(":/skin/") + QString::fromLatin1(name).toUpper() + QStringLiteral(".bmp");
+// The picture's resource as drawn at `scale` times its size (1 or 2).
+QString resourcePath(const char* name, int scale = 1) {
+    return QStringLiteral(":/skin/") + (scale == 2 ? QStringLiteral("2x/") : QString()) +
+           QString::fromLatin1(name).toUpper() + QStringLiteral(".bmp");
 }
 
 // "com1_on" -> "Com1_On"
@@ -82,14 +87,75 @@ TEST_P(PictureTest, LoadsAtItsSizeInAnyCase) {
     }
 }
 
-TEST_P(PictureTest, IsAnUncompressedBmpOfItsDepth) {
+TEST_P(PictureTest, IsAnUncompressedBmpOfItsDepthInBothSizes) {
     const skin::BitmapSpec bitmap = GetParam();
-    const BmpHeader header = readBmpHeader(resourcePath(bitmap.name));
     const int depth = bitmap.name == std::string(skin::kIcon) ? 8 : 24;
-    EXPECT_EQ(header.bitCount, depth) << bitmap.name;
-    EXPECT_EQ(header.compression, 0U) << bitmap.name;
-    EXPECT_EQ(header.width, bitmap.width) << bitmap.name;
-    EXPECT_EQ(header.height, bitmap.height) << bitmap.name;
+    for (int scale : {1, 2}) {
+        const BmpHeader header = readBmpHeader(resourcePath(bitmap.name, scale));
+        EXPECT_EQ(header.bitCount, depth) << bitmap.name << " x" << scale;
+        EXPECT_EQ(header.compression, 0U) << bitmap.name << " x" << scale;
+        EXPECT_EQ(header.width, scale * bitmap.width) << bitmap.name << " x" << scale;
+        EXPECT_EQ(header.height, scale * bitmap.height) << bitmap.name << " x" << scale;
+    }
+}
+
+// On a scaled screen a picture has twice the pixels and keeps its size in
+// the window's own pixels, whatever the case of its name.
+TEST_P(PictureTest, DoubleKeepsItsSizeInAnyCase) {
+    const skin::BitmapSpec bitmap = GetParam();
+    const QString lower = QString::fromLatin1(bitmap.name);
+    for (const QString& name : {lower, lower.toUpper(), mixedCase(bitmap.name)}) {
+        const QPixmap pixmap = skin::picture(name, 2.0);
+        EXPECT_EQ(pixmap.size(), QSize(2 * bitmap.width, 2 * bitmap.height)) << qPrintable(name);
+        EXPECT_EQ(pixmap.devicePixelRatio(), 2.0) << qPrintable(name);
+        EXPECT_EQ(pixmap.deviceIndependentSize(), QSizeF(bitmap.width, bitmap.height)) << qPrintable(name);
+    }
+}
+
+// The share of a picture's aligned 2x2 blocks that are not of one colour:
+// none in a picture blown up by doubling each pixel.
+double mixedBlocks(const QImage& image) {
+    int mixed = 0;
+    for (int y = 0; y + 1 < image.height(); y += 2) {
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const QRgb first = image.pixel(x, y);
+            mixed += image.pixel(x + 1, y) != first || image.pixel(x, y + 1) != first ||
+                     image.pixel(x + 1, y + 1) != first;
+        }
+    }
+    return mixed / (image.width() / 2 * (image.height() / 2.0));
+}
+
+// The mean difference per channel of two pictures, both shrunk to `size`
+// first, so that the finer drawing of text and edges does not count.
+double coarseDifference(const QImage& a, const QImage& b, QSize size) {
+    const auto shrunk = [size](const QImage& image) {
+        return image.convertToFormat(QImage::Format_RGB32)
+            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    const QImage x = shrunk(a);
+    const QImage y = shrunk(b);
+    double difference = 0;
+    for (int row = 0; row < size.height(); ++row) {
+        for (int column = 0; column < size.width(); ++column) {
+            const QRgb p = x.pixel(column, row);
+            const QRgb q = y.pixel(column, row);
+            difference += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                          std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return difference / (3.0 * size.width() * size.height());
+}
+
+// The large picture is drawn anew, not blown up, and looks like the small
+// one. (Two states of one key differ by 35 and more.)
+TEST_P(PictureTest, DoubleIsDrawnAtItsSize) {
+    const skin::BitmapSpec bitmap = GetParam();
+    const QString name = QString::fromLatin1(bitmap.name);
+    const QImage large = skin::picture(name, 2.0).toImage();
+    EXPECT_GT(mixedBlocks(large), 0.2) << bitmap.name;
+    const QSize coarse(bitmap.width / 2, bitmap.height / 2);
+    EXPECT_LT(coarseDifference(skin::picture(name, 1.0).toImage(), large, coarse), 25.0) << bitmap.name;
 }
 
 std::string specName(const ::testing::TestParamInfo<skin::BitmapSpec>& info) {
@@ -115,9 +181,47 @@ TEST_F(SkinTest, StatesOfOneFamilyLookDifferent) {
     }
 }
 
+// Any scaled screen gets the large pictures, an unscaled one the small; a
+// picture asked for in one size and then in the other comes in each.
+TEST_F(SkinTest, ChoosesThePicturesByDevicePixelRatio) {
+    struct Choice {
+        qreal screenRatio;
+        qreal pictureRatio;
+    };
+    const std::array choices{Choice{1.0, 1.0}, Choice{2.0, 2.0}, Choice{1.0, 1.0}, Choice{1.25, 2.0},
+                             Choice{1.5, 2.0}, Choice{3.0, 2.0}, Choice{0.5, 1.0}};
+    for (const Choice& choice : choices) {
+        const QPixmap pixmap = skin::picture(QStringLiteral("power_on"), choice.screenRatio);
+        EXPECT_EQ(pixmap.devicePixelRatio(), choice.pictureRatio) << "screen ratio " << choice.screenRatio;
+        EXPECT_EQ(pixmap.width(), qRound(49 * choice.pictureRatio)) << "screen ratio " << choice.screenRatio;
+    }
+    // The offscreen screen is not scaled.
+    EXPECT_EQ(skin::screenPixelRatio(), 1.0);
+    EXPECT_EQ(skin::picture(QLatin1StringView("POWER_ON")).devicePixelRatio(), 1.0);
+}
+
+TEST_F(SkinTest, IconComesInEverySize) {
+    const QIcon icon = skin::icon();
+    QList<QSize> expected;
+    for (int size : skin::kIconSizes) {
+        expected.append(QSize(size, size));
+    }
+    EXPECT_EQ(icon.availableSizes(), expected);
+    for (const QSize& size : expected) {
+        const QImage image = icon.pixmap(size).toImage();
+        EXPECT_EQ(image.size(), size);
+        // The dark case around the blue screen, at every size.
+        EXPECT_LT(qBlue(image.pixel(0, 0)), 0x40) << size.width();
+        EXPECT_GT(qBlue(image.pixel(size.width() / 4, size.height() / 2)), 0x80) << size.width();
+    }
+}
+
 TEST_F(SkinTest, UnknownNamesGiveNullPixmaps) {
-    for (const char* name : {"", "com3_on", "com1", "com1_on.bmp", "com1_on ", "x/../com1_on", ":/skin/COM1_ON"}) {
-        EXPECT_TRUE(skin::picture(QString::fromLatin1(name)).isNull()) << '"' << name << '"';
+    for (const char* name :
+         {"", "com3_on", "com1", "com1_on.bmp", "com1_on ", "x/../com1_on", ":/skin/COM1_ON", "2x/com1_on"}) {
+        for (qreal ratio : {1.0, 2.0}) {
+            EXPECT_TRUE(skin::picture(QString::fromLatin1(name), ratio).isNull()) << '"' << name << '"';
+        }
     }
 }
 

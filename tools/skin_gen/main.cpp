@@ -6,11 +6,18 @@
 // rack unit's front panel: dark brushed metal, keys in recessed wells, lit
 // keys glowing in their lamp colour. All noise comes from a fixed-seed
 // generator, so a run on the same fonts gives the same bytes.
+//
+// Every picture is drawn twice: at its size, and into 2x/ at twice its size
+// for scaled screens. The second is a real drawing at double resolution
+// (the painter works in the picture's own pixels on an image of device pixel
+// ratio 2), so its text and curves are sharp, not doubled pixels. The icon
+// is drawn once more in the desktop's sizes and as a scalable picture.
 
 #include "skin/layout.h"
 #include "skin/skin.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -20,10 +27,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
+#include <optional>
 #include <random>
 #include <string_view>
 
@@ -47,6 +56,18 @@ constexpr QRgb kLcd = 0xC4CCBE;        // the plain display behind the message l
 QColor shade(QRgb rgb, double factor) {
     const auto channel = [factor](int v) { return std::clamp(static_cast<int>(v * factor), 0, 255); };
     return {channel(qRed(rgb)), channel(qGreen(rgb)), channel(qBlue(rgb))};
+}
+
+// A picture of `width` by `height` of its own pixels, `scale` times as many
+// device pixels across; painters on it work in its own pixels.
+QImage canvas(int width, int height, int scale) {
+    QImage image(width * scale, height * scale, QImage::Format_RGB888);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
+QRect ownRect(const QImage& image) {
+    return {QPoint(), image.deviceIndependentSize().toSize()};
 }
 
 // ---- Fonts -----------------------------------------------------------------
@@ -141,16 +162,17 @@ void drawGroup(QPainter& p, const QRect& frame, const QString& heading) {
 // A window background: brushed metal, each row with its own streak
 // brightness, each pixel a little grain, darkening slightly towards the
 // bottom; and the window's own outer edge, as these windows have no frame.
-QImage metalPlate(int width, int height, unsigned seed) {
-    QImage image(width, height, QImage::Format_RGB888);
+// The grain is drawn per device pixel: finer on the larger picture.
+QImage metalPlate(int width, int height, int scale, unsigned seed) {
+    QImage image = canvas(width, height, scale);
     std::minstd_rand random(seed);
     const auto jitter = [&random](int spread) { return static_cast<int>(random() % (2 * spread + 1)) - spread; };
     const std::array base{qRed(kMetal), qGreen(kMetal), qBlue(kMetal)};
-    for (int y = 0; y < height; ++y) {
-        const double fall = 1.0 - 0.12 * y / height;
+    for (int y = 0; y < image.height(); ++y) {
+        const double fall = 1.0 - 0.12 * y / image.height();
         const int streak = jitter(4);
         uchar* pixel = image.scanLine(y);
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < image.width(); ++x) {
             const int grain = streak + jitter(3);
             for (int channel : base) {
                 *pixel++ = static_cast<uchar>(std::clamp(static_cast<int>(channel * fall) + grain, 0, 255));
@@ -158,7 +180,7 @@ QImage metalPlate(int width, int height, unsigned seed) {
         }
     }
     QPainter p(&image);
-    const QRect all = image.rect();
+    const QRect all = ownRect(image);
     drawEdge(p, all, shade(kMetal, 1.8), QColor(0x101012));
     drawEdge(p, all.adjusted(1, 1, -1, -1), shade(kMetal, 1.3), shade(kMetal, 0.6));
     return image;
@@ -292,11 +314,11 @@ void drawLabelledKey(QPainter& p, const QRect& face, const KeyLook& look, const 
     p.drawText(inner, Qt::AlignCenter, caption);
 }
 
-QImage drawStateBitmap(const Family& family, Light light, int width, int height) {
-    QImage image(width, height, QImage::Format_RGB888);
+QImage drawStateBitmap(const Family& family, Light light, int width, int height, int scale) {
+    QImage image = canvas(width, height, scale);
     image.fill(QColor(kBay));
     QPainter p(&image);
-    const QRect face = image.rect().adjusted(family.sideMargin, 0, -family.sideMargin, 0);
+    const QRect face = ownRect(image).adjusted(family.sideMargin, 0, -family.sideMargin, 0);
     const KeyLook look = keyLook(light, family.lamp);
     const QString caption = QString::fromLatin1(family.caption);
     if (family.ornament == Ornament::PowerSymbol) {
@@ -318,8 +340,8 @@ struct Heading {
     QRect place;
 };
 
-QImage drawMainBackground(int width, int height) {
-    QImage image = metalPlate(width, height, 470175);
+QImage drawMainBackground(int width, int height, int scale) {
+    QImage image = metalPlate(width, height, scale, 470175);
     QPainter p(&image);
 
     // The version and message labels are drawn over a plain display strip.
@@ -367,8 +389,8 @@ constexpr std::array kAdjSettingNames{
     SettingName{"Freeze", 20},
 };
 
-QImage drawAdjBackground(int width, int height) {
-    QImage image = metalPlate(width, height, 230175);
+QImage drawAdjBackground(int width, int height, int scale) {
+    QImage image = metalPlate(width, height, scale, 230175);
     QPainter p(&image);
 
     // A groove between the two columns of settings.
@@ -392,8 +414,8 @@ QImage drawAdjBackground(int width, int height) {
     return image;
 }
 
-QImage drawVideoBackground(int width, int height) {
-    QImage image = metalPlate(width, height, 51090);
+QImage drawVideoBackground(int width, int height, int scale) {
+    QImage image = metalPlate(width, height, scale, 51090);
     QPainter p(&image);
 
     const QFont nameFont = panelFont(9);
@@ -421,12 +443,12 @@ QImage drawVideoBackground(int width, int height) {
 
 // ---- Fixed pictures --------------------------------------------------------
 
-QImage drawLogo(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB888);
+QImage drawLogo(int width, int height, int scale) {
+    QImage image = canvas(width, height, scale);
     image.fill(QColor(kWellRim));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF plate = QRectF(image.rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF plate = QRectF(ownRect(image)).adjusted(0.5, 0.5, -0.5, -0.5);
     QLinearGradient chrome(plate.topLeft(), plate.bottomLeft());
     chrome.setColorAt(0.0, QColor(0xE4E6EA));
     chrome.setColorAt(0.5, QColor(0xA8ABB2));
@@ -440,28 +462,28 @@ QImage drawLogo(int width, int height) {
     QFont font = panelFont(14);
     font.setStretch(QFont::Unstretched);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 1.0);
-    drawLegend(p, image.rect().adjusted(0, 0, 0, 1), Qt::AlignCenter, brand, fitted(font, brand, width - 8),
+    drawLegend(p, ownRect(image).adjusted(0, 0, 0, 1), Qt::AlignCenter, brand, fitted(font, brand, width - 8),
                QColor(0x1A1C22));
     return image;
 }
 
 // An unlit key over the whole picture, the pen left set for its glyph.
 void drawGlyphKey(QPainter& p, const QImage& image) {
-    drawKeyFace(p, image.rect(), keyLook(Light::Unlit, 0));
+    drawKeyFace(p, ownRect(image), keyLook(Light::Unlit, 0));
     p.setPen(QPen(QColor(0xE0E2E6), 1.6, Qt::SolidLine, Qt::FlatCap));
     p.setRenderHint(QPainter::Antialiasing);
 }
 
-QImage drawMinimise(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB888);
+QImage drawMinimise(int width, int height, int scale) {
+    QImage image = canvas(width, height, scale);
     QPainter p(&image);
     drawGlyphKey(p, image);
     p.drawLine(QPointF(4, height - 4.5), QPointF(width - 4, height - 4.5));
     return image;
 }
 
-QImage drawExit(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB888);
+QImage drawExit(int width, int height, int scale) {
+    QImage image = canvas(width, height, scale);
     QPainter p(&image);
     drawGlyphKey(p, image);
     const QRectF cross(4.5, 3.0, width - 9.0, height - 6.0);
@@ -470,11 +492,11 @@ QImage drawExit(int width, int height) {
     return image;
 }
 
-QImage drawReset(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB888);
+QImage drawReset(int width, int height, int scale) {
+    QImage image = canvas(width, height, scale);
     QPainter p(&image);
     const KeyLook look = keyLook(Light::Unlit, 0);
-    drawKeyFace(p, image.rect(), look);
+    drawKeyFace(p, ownRect(image), look);
     // A red stripe marks the key that throws the picture settings away.
     p.fillRect(QRect(4, 4, width - 8, 3), QColor(kRed));
     p.translate(width / 2.0, height / 2.0 + 3);
@@ -488,26 +510,137 @@ QImage drawReset(int width, int height) {
     return image;
 }
 
-// A small front panel: a blue screen with a P on a dark case.
-QImage drawIcon(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB888);
-    image.fill(QColor(0x18191C));
+// ---- Icon ------------------------------------------------------------------
+
+// A small front panel: a blue screen with a P on a dark case. Drawn for each
+// size in the proportions of the 16-pixel one; the bevel stays thin on the
+// large ones.
+constexpr QRgb kIconCase = 0x18191C;
+constexpr QRgb kIconScreenTop = 0x5AB4FF;
+constexpr QRgb kIconScreenBottom = 0x1450A0;
+constexpr QRgb kIconBevelLight = 0x9AD2FF;
+constexpr QRgb kIconBevelDark = 0x0C3060;
+constexpr QRgb kIconLetter = 0xFFFFFF;
+const QString kIconText = QStringLiteral("P");
+
+struct IconGeometry {
+    QRect screen;
+    int bevel;
+    QFont font;
+    QRect text;  // the letter is centred in this
+};
+
+IconGeometry iconGeometry(int size) {
+    const int margin = size / 16;
+    const QRect screen(margin, margin, size - 2 * margin, size - 2 * margin);
+    return {screen, std::max(1, size / 32), panelFont(13 * size / 16), screen.adjusted(0, 0, 0, margin)};
+}
+
+QImage drawIcon(int size) {
+    QImage image(size, size, QImage::Format_RGB888);
+    image.fill(QColor(kIconCase));
+    const IconGeometry icon = iconGeometry(size);
     QPainter p(&image);
-    const QRect screen = image.rect().adjusted(1, 1, -1, -1);
-    QLinearGradient gradient(screen.topLeft(), screen.bottomRight());
-    gradient.setColorAt(0.0, QColor(0x5AB4FF));
-    gradient.setColorAt(1.0, QColor(0x1450A0));
-    p.fillRect(screen, gradient);
-    drawEdge(p, screen, QColor(0x9AD2FF), QColor(0x0C3060));
-    p.setFont(panelFont(13));
-    p.setPen(QColor(0xFFFFFF));
-    p.drawText(screen.adjusted(0, 0, 0, 1), Qt::AlignCenter, QStringLiteral("P"));
+    QLinearGradient gradient(icon.screen.topLeft(), icon.screen.bottomRight());
+    gradient.setColorAt(0.0, QColor(kIconScreenTop));
+    gradient.setColorAt(1.0, QColor(kIconScreenBottom));
+    p.fillRect(icon.screen, gradient);
+    for (int i = 0; i < icon.bevel; ++i) {
+        drawEdge(p, icon.screen.adjusted(i, i, -i, -i), QColor(kIconBevelLight), QColor(kIconBevelDark));
+    }
+    p.setFont(icon.font);
+    p.setPen(QColor(kIconLetter));
+    p.drawText(icon.text, Qt::AlignCenter, kIconText);
     return image;
 }
 
+// The skin's icon picture: the icon at the picture's device size.
+QImage drawIconPicture(int width, int /*height*/, int scale) {
+    return drawIcon(width * scale);
+}
+
+QString svgColour(QRgb rgb) {
+    return QColor(rgb).name();
+}
+
+QString svgPoints(std::initializer_list<QPoint> points) {
+    QStringList list;
+    for (const QPoint& point : points) {
+        list << QStringLiteral("%1,%2").arg(point.x()).arg(point.y());
+    }
+    return list.join(u' ');
+}
+
+QString svgPathData(const QPainterPath& path) {
+    QStringList data;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element element = path.elementAt(i);
+        // The two control points after a curve's start carry no command.
+        const QString command = element.isMoveTo() ? QStringLiteral("M")
+                                : element.isLineTo() ? QStringLiteral("L")
+                                : element.isCurveTo() ? QStringLiteral("C")
+                                                      : QString();
+        data << command + QString::number(element.x, 'f', 2) + u' ' + QString::number(element.y, 'f', 2);
+    }
+    return data.join(u' ');
+}
+
+// The icon as a scalable picture, in the coordinates of the 256-pixel one.
+// The letter is stored as its outline, so the picture needs no fonts.
+QString iconSvg() {
+    constexpr int size = 256;
+    const IconGeometry icon = iconGeometry(size);
+    const QRect s = icon.screen;
+    const QPoint topLeft = s.topLeft();
+    const QPoint topRight(s.right() + 1, s.top());
+    const QPoint bottomLeft(s.left(), s.bottom() + 1);
+    const QPoint bottomRight(s.right() + 1, s.bottom() + 1);
+    const int b = icon.bevel;
+    const QString light = svgPoints({topLeft, topRight, topRight + QPoint(-b, b), topLeft + QPoint(b, b),
+                                     bottomLeft + QPoint(b, -b), bottomLeft});
+    const QString dark = svgPoints({topRight, bottomRight, bottomLeft, bottomLeft + QPoint(b, -b),
+                                    bottomRight + QPoint(-b, -b), topRight + QPoint(-b, b)});
+
+    const QFontMetricsF metrics(icon.font);
+    const QRectF text(icon.text);
+    QPainterPath letter;
+    letter.addText(QPointF(text.left() + (text.width() - metrics.horizontalAdvance(kIconText)) / 2,
+                           text.top() + (text.height() - metrics.height()) / 2 + metrics.ascent()),
+                   icon.font, kIconText);
+
+    return QStringLiteral(
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" viewBox=\"0 0 %1 %1\">\n"
+               "  <defs>\n"
+               "    <linearGradient id=\"screen\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" y1=\"%3\" x2=\"%4\" "
+               "y2=\"%5\">\n"
+               "      <stop offset=\"0\" stop-color=\"%6\"/>\n"
+               "      <stop offset=\"1\" stop-color=\"%7\"/>\n"
+               "    </linearGradient>\n"
+               "  </defs>\n"
+               "  <rect width=\"%1\" height=\"%1\" fill=\"%8\"/>\n"
+               "  <rect x=\"%2\" y=\"%3\" width=\"%9\" height=\"%10\" fill=\"url(#screen)\"/>\n"
+               "  <polygon points=\"%11\" fill=\"%12\"/>\n"
+               "  <polygon points=\"%13\" fill=\"%14\"/>\n"
+               "  <path fill-rule=\"%15\" fill=\"%16\" d=\"%17\"/>\n"
+               "</svg>\n")
+        .arg(size)
+        .arg(s.left())
+        .arg(s.top())
+        .arg(s.right())
+        .arg(s.bottom())
+        .arg(svgColour(kIconScreenTop), svgColour(kIconScreenBottom), svgColour(kIconCase))
+        .arg(s.width())
+        .arg(s.height())
+        .arg(light, svgColour(kIconBevelLight), dark, svgColour(kIconBevelDark),
+             letter.fillRule() == Qt::WindingFill ? QStringLiteral("nonzero") : QStringLiteral("evenodd"),
+             svgColour(kIconLetter), svgPathData(letter));
+}
+
+// ---- Fixed pictures, by name -----------------------------------------------
+
 struct FixedArt {
     const char* name;
-    QImage (*draw)(int width, int height);
+    QImage (*draw)(int width, int height, int scale);
 };
 
 const std::array kFixedArt{
@@ -518,22 +651,25 @@ const std::array kFixedArt{
     FixedArt{skin::kMinimise, drawMinimise},
     FixedArt{skin::kExit, drawExit},
     FixedArt{skin::kReset, drawReset},
-    FixedArt{skin::kIcon, drawIcon},
+    FixedArt{skin::kIcon, drawIconPicture},
 };
 
 // ---- Output ----------------------------------------------------------------
 
-bool save(const QImage& image, const QDir& dir, std::string_view name) {
-    const QString file = dir.filePath(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())).toUpper() +
-                                      QStringLiteral(".bmp"));
-    if (!image.save(file, "BMP")) {
+bool save(const QImage& image, const QString& file, const char* format) {
+    if (!image.save(file, format)) {
         std::fprintf(stderr, "plenvo-skin-gen: cannot write %s\n", qPrintable(file));
         return false;
     }
     return true;
 }
 
-bool generateStateBitmaps(const QDir& dir) {
+bool saveBmp(const QImage& image, const QDir& dir, std::string_view name) {
+    const QString file = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())).toUpper();
+    return save(image, dir.filePath(file + QStringLiteral(".bmp")), "BMP");
+}
+
+bool generateStateBitmaps(const QDir& dir, int scale) {
     for (const skin::BitmapSpec& bitmap : skin::kStateBitmaps) {
         const std::string_view name = bitmap.name;
         const std::size_t split = name.rfind('_');
@@ -545,15 +681,15 @@ bool generateStateBitmaps(const QDir& dir) {
             std::fprintf(stderr, "plenvo-skin-gen: no art for %s\n", bitmap.name);
             return false;
         }
-        if (!save(drawStateBitmap(*family, state->light, bitmap.width, bitmap.height), dir, name)) {
+        if (!saveBmp(drawStateBitmap(*family, state->light, bitmap.width, bitmap.height, scale), dir, name)) {
             return false;
         }
     }
     return true;
 }
 
-// The icon is a 256-colour picture; a desktop entry wants it as PNG too.
-bool generateFixedPictures(const QDir& dir) {
+// The icon picture is a 256-colour one.
+bool generateFixedPictures(const QDir& dir, int scale) {
     for (const skin::BitmapSpec& bitmap : skin::kFixedPictures) {
         const auto art = std::find_if(kFixedArt.begin(), kFixedArt.end(),
                                       [&](const FixedArt& a) { return std::string_view(a.name) == bitmap.name; });
@@ -561,20 +697,59 @@ bool generateFixedPictures(const QDir& dir) {
             std::fprintf(stderr, "plenvo-skin-gen: no art for %s\n", bitmap.name);
             return false;
         }
-        const QImage image = art->draw(bitmap.width, bitmap.height);
-        if (bitmap.name != std::string_view(skin::kIcon)) {
-            if (!save(image, dir, bitmap.name)) {
-                return false;
-            }
-            continue;
+        QImage image = art->draw(bitmap.width, bitmap.height, scale);
+        if (bitmap.name == std::string_view(skin::kIcon)) {
+            image = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+            image.setColorCount(256);
         }
-        QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
-        indexed.setColorCount(256);
-        if (!save(indexed, dir, bitmap.name) || !image.save(dir.filePath(QStringLiteral("plenvo.png")), "PNG")) {
+        if (!saveBmp(image, dir, bitmap.name)) {
             return false;
         }
     }
     return true;
+}
+
+// The desktop's icons: icons/plenvo-SIZE.png and icons/plenvo.svg.
+bool generateIcons(const QDir& dir) {
+    for (int size : skin::kIconSizes) {
+        if (!save(drawIcon(size), dir.filePath(skin::iconFile(size)), "PNG")) {
+            return false;
+        }
+    }
+    QFile svg(dir.filePath(QStringLiteral("icons/plenvo.svg")));
+    if (!svg.open(QIODevice::WriteOnly) || svg.write(iconSvg().toUtf8()) < 0) {
+        std::fprintf(stderr, "plenvo-skin-gen: cannot write %s\n", qPrintable(svg.fileName()));
+        return false;
+    }
+    return true;
+}
+
+// Each set of pictures: the folder it goes in, below the image folder, and
+// its scale.
+struct PictureSet {
+    const char* folder;
+    int scale;
+};
+
+constexpr std::array kPictureSets{PictureSet{".", 1}, PictureSet{"2x", 2}};
+
+std::optional<QDir> madeFolder(const QDir& dir, const char* name) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    if (!dir.mkpath(path)) {
+        std::fprintf(stderr, "plenvo-skin-gen: cannot create %s\n", qPrintable(path));
+        return std::nullopt;
+    }
+    return QDir(path);
+}
+
+bool generate(const QDir& dir) {
+    for (const PictureSet& set : kPictureSets) {
+        const std::optional<QDir> folder = madeFolder(dir, set.folder);
+        if (!folder || !generateStateBitmaps(*folder, set.scale) || !generateFixedPictures(*folder, set.scale)) {
+            return false;
+        }
+    }
+    return madeFolder(dir, "icons") && generateIcons(dir);
 }
 
 }  // namespace
@@ -589,13 +764,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
-    if (!dir.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "plenvo-skin-gen: cannot create %s\n", argv[1]);
-        return 1;
-    }
     if (QFontInfo(panelFont(9)).family() != QStringLiteral("DejaVu Sans")) {
         std::fprintf(stderr, "plenvo-skin-gen: the panel font DejaVu Sans is not installed\n");
         return 1;
     }
-    return generateStateBitmaps(dir) && generateFixedPictures(dir) ? 0 : 1;
+    return generate(dir) ? 0 : 1;
 }

@@ -1,0 +1,41 @@
+# The manual pages, gzipped as Debian wants them, and the Debian package:
+# `cpack -G DEB` in a Release build folder packs what `cmake --install`
+# installs. A program installs itself in its own folder's rules; its manual
+# page is one more line in the list below.
+set(plenvo_man_pages
+    docs/man/plenvo.1
+    docs/man/plenvo-sim.1
+)
+
+set(plenvo_man_gz)
+foreach(page IN LISTS plenvo_man_pages)
+    get_filename_component(name ${page} NAME)
+    set(gz ${CMAKE_BINARY_DIR}/man/${name}.gz)
+    # -n: no name or time stamp inside, so the same page packs the same.
+    add_custom_command(OUTPUT ${gz}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/${page} > ${gz}
+        DEPENDS ${PROJECT_SOURCE_DIR}/${page}
+        VERBATIM)
+    list(APPEND plenvo_man_gz ${gz})
+endforeach()
+add_custom_target(plenvo-man ALL DEPENDS ${plenvo_man_gz})
+install(FILES ${plenvo_man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_PACKAGE_NAME plenvo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Plenvo developers <dev@plenvo.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control panel for the Plenvo video scaler")
+set(CPACK_PACKAGE_DESCRIPTION
+    "A desktop panel that controls a Plenvo video scaler over its RS-232 line:
+power, input source, output format, picture adjustments and the video
+settings, in three docked windows that show the unit's state as it changes.
+Includes plenvo-sim, a simulated unit on a pseudo-terminal for trying the
+panel without the hardware.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries the programs link, found by dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)
