@@ -66,8 +66,9 @@ QStringList raw_arguments(int argc, char** argv)
 int main(int argc, char** argv)
 {
     // Answer --help, --version and mistakes without needing a display.
-    if (const plenvo::CommandLine early = plenvo::parse_command_line(raw_arguments(argc, argv)); early.exit_status)
-        return print_and_exit(early);
+    const plenvo::CommandLine options = plenvo::parse_command_line(raw_arguments(argc, argv));
+    if (options.exit_status)
+        return print_and_exit(options);
 
     // Qt cannot place windows on Wayland; docking and dragging need X.
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
@@ -78,9 +79,6 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("plenvo"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const plenvo::CommandLine options = plenvo::parse_command_line(QApplication::arguments());
-    if (options.exit_status)
-        return print_and_exit(options);
     if (options.trace)
         plenvo::trace::enable();
 
