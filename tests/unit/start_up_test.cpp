@@ -279,18 +279,35 @@ TEST_F(StartUpTest, ASecondCopyTouchesNothingAndEndsAtOnce)
     EXPECT_EQ(serial.open_count, 0);
 }
 
+// Sets an environment variable, or unsets it for a null value, for the
+// life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name))
+    {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~ScopedEnv() { old_.isNull() ? qunsetenv(name_) : qputenv(name_, old_); }
+
+private:
+    const char* name_;
+    QByteArray old_;
+};
+
 class SingleInstanceTest : public ::testing::Test {
 protected:
     QTemporaryDir program_dir;
+    QTemporaryDir runtime_dir;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", runtime_dir.path().toLocal8Bit()};
 };
 
 TEST_F(SingleInstanceTest, OneCopyPerProgramFolderWhateverPathLeadsThere)
 {
     SingleInstance first(program_dir.path());
     ASSERT_TRUE(first.acquire());
-    // The program's folder may be read-only; the lock is kept elsewhere.
-    EXPECT_TRUE(first.lock_path().startsWith(QDir::tempPath()));
-    EXPECT_FALSE(QFileInfo(first.lock_path()).absolutePath().startsWith(program_dir.path()));
+    // The program's folder may be read-only; the lock is kept in the user's
+    // runtime folder.
+    EXPECT_EQ(QFileInfo(first.lock_path()).absolutePath(), runtime_dir.path());
 
     EXPECT_FALSE(SingleInstance(program_dir.path()).acquire());
     EXPECT_FALSE(SingleInstance(program_dir.path() + "/.").acquire());
@@ -301,6 +318,24 @@ TEST_F(SingleInstanceTest, OneCopyPerProgramFolderWhateverPathLeadsThere)
 
     QTemporaryDir other_dir;
     EXPECT_TRUE(SingleInstance(other_dir.path()).acquire());
+}
+
+TEST_F(SingleInstanceTest, AnotherUsersCopyNeverStandsInTheWay)
+{
+    SingleInstance other_users(program_dir.path());
+    ASSERT_TRUE(other_users.acquire());
+    QTemporaryDir own_runtime_dir;
+    ScopedEnv own{"XDG_RUNTIME_DIR", own_runtime_dir.path().toLocal8Bit()};
+    EXPECT_TRUE(SingleInstance(program_dir.path()).acquire());
+
+    // Without a runtime folder of the user's, Qt makes a private one.
+    QTemporaryDir temp_dir;
+    ScopedEnv temp{"TMPDIR", temp_dir.path().toLocal8Bit()};
+    ScopedEnv unset{"XDG_RUNTIME_DIR", QByteArray()};
+    SingleInstance first(program_dir.path());
+    ASSERT_TRUE(first.acquire());
+    EXPECT_TRUE(first.lock_path().startsWith(temp_dir.path() + '/')) << first.lock_path().toStdString();
+    EXPECT_FALSE(SingleInstance(program_dir.path()).acquire());
 }
 
 TEST_F(SingleInstanceTest, TheLockIsGivenBackAtExit)
