@@ -52,22 +52,22 @@ TEST_F(StartUpTest, PlacesTheWindowAtTheSavedPlaceAndOpensTheSavedPort)
     EXPECT_TRUE(frm->isVisible());
 }
 
-TEST_F(StartUpTest, OnlyAPlaceAtOrBeyondTheBottomOrRightEdgeIsPulledBack)
+TEST_F(StartUpTest, APlaceShowingLessThan32By32PixelsComesBackWholeAtTheNearestEdge)
 {
+    // The main window is 7050 by 2625 twips; 32 pixels are 480.
     struct Case {
         int top, left;
         int expected_top, expected_left;
     };
     const Case cases[] = {
-        {kScreenTopLimit, 3000, 0, 3000},
-        {kScreenTopLimit + 1, 3000, 0, 3000},
-        {kScreenTopLimit - 1, 3000, kScreenTopLimit - 1, 3000},
-        {1200, kScreenLeftLimit, 1200, 0},
-        {1200, 999999, 1200, 0},
-        {1200, kScreenLeftLimit - 1, 1200, kScreenLeftLimit - 1},
-        // A window partly off the top or left edge comes back as it was.
-        {-900, -2000, -900, -2000},
-        {kScreenTopLimit, -2000, 0, -2000},
+        // Partly off the screen with 32 pixels or more showing: kept.
+        {kScreenTopLimit - 480, kScreenLeftLimit - 480, kScreenTopLimit - 480, kScreenLeftLimit - 480},
+        {480 - 2625, 480 - 7050, 480 - 2625, 480 - 7050},
+        // Less: back whole, moved only across the edge it was lost at.
+        {kScreenTopLimit - 479, 3000, kScreenTopLimit - 2625, 3000},
+        {-2625, 3000, 0, 3000},
+        {1200, 999999, 1200, kScreenLeftLimit - 7050},
+        {-50000, 479 - 7050, 0, 0},
     };
     for (const Case& c : cases) {
         write_settings(QByteArray::number(c.top) + "\r\n" + QByteArray::number(c.left) + "\r\n1\r\n");
@@ -83,8 +83,15 @@ TEST_F(StartUpTest, TheEdgesAreThoseOfTheScreenItRunsOn)
 {
     platform.set_screen_pixels({800, 600});
     start_with("9000\r\n11999\r\n1\r\n");
-    EXPECT_EQ(frm->Top(), 0);
-    EXPECT_EQ(frm->Left(), 11999);
+    EXPECT_EQ(frm->Top(), 9000 - 2625);
+    EXPECT_EQ(frm->Left(), 12000 - 7050);
+
+    // On a screen smaller than the window its top left corner shows.
+    close_window();
+    platform.set_screen_pixels({400, 150});
+    frm = std::make_unique<FrmMain>(platform, serial, SettingsFile(folder.filePath(kSettingsFileName)));
+    start_with("-9000\r\n9000\r\n1\r\n");
+    EXPECT_EQ(frm->pos(), QPoint(0, 0));
 }
 
 TEST_F(StartUpTest, WithoutASettingsFileTheWindowIsCentredOnPortOne)
