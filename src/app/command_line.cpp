@@ -1,17 +1,60 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/frm_main.h"
 
 namespace plenvo {
 
 namespace {
 
-struct PortOption {
+// The panel's own options. Each is taken with one dash or two, its value
+// after a blank or after '='.
+struct Option {
     const char* name;
-    int port;
+    const char* alias;       // a shorter name, or nullptr
+    const char* value_name;  // nullptr for an option without a value
+    const char* help;
+    void (*apply)(CommandLine& options, const QString& value);
 };
 
-constexpr PortOption kPortOptions[] = {{"--com1", 1}, {"--com2", 2}};
+void end_with(CommandLine& options, QString output)
+{
+    options.exit_status = 0;
+    options.output = std::move(output);
+}
+
+const Option kOptions[] = {
+    {"com1", nullptr, "DEVICE", "serial device behind port 1 (default %1)",
+     [](CommandLine& o, const QString& device) { o.devices[1] = device; }},
+    {"com2", nullptr, "DEVICE", "serial device behind port 2 (default %2)",
+     [](CommandLine& o, const QString& device) { o.devices[2] = device; }},
+    {"trace", nullptr, nullptr, "one line on stderr per message, frame sent and reply received",
+     [](CommandLine& o, const QString&) { o.trace = true; }},
+    {"help", "h", nullptr, "this text", [](CommandLine& o, const QString&) { end_with(o, usage_text()); }},
+    {"version", nullptr, nullptr, "the program's name and version",
+     [](CommandLine& o, const QString&) { end_with(o, version_text()); }},
+};
+
+// Qt's own options, which QApplication takes out of the arguments itself;
+// they are only checked here, so that a mistake is told before Qt starts.
+struct QtOption {
+    const char* name;
+    bool takes_value;
+    bool takes_joined_value;  // also as -name=VALUE
+};
+
+constexpr QtOption kQtOptions[] = {
+    {"platform", true, false},      {"platformpluginpath", true, false}, {"platformtheme", true, false},
+    {"plugin", true, false},        {"qwindowgeometry", true, false},    {"geometry", true, false},
+    {"qwindowtitle", true, false},  {"title", true, false},              {"qwindowicon", true, false},
+    {"icon", true, false},          {"reverse", false, false},           {"session", true, false},
+    {"testability", false, false},  {"style", true, true},               {"stylesheet", true, true},
+    {"widgetcount", false, false},  {"qmljsdebugger", true, true},       {"display", true, false},
+    {"name", true, false},          {"visual", true, false},             {"nograb", false, false},
+    {"dograb", false, false},
+};
 
 CommandLine fail(const QString& message)
 {
@@ -21,54 +64,112 @@ CommandLine fail(const QString& message)
     return result;
 }
 
+template <typename Table>
+auto find_option(const Table& table, const QString& name)
+{
+    return std::find_if(std::begin(table), std::end(table), [&](const auto& option) {
+        if (name == QLatin1String(option.name))
+            return true;
+        if constexpr (requires { option.alias; })
+            return option.alias && name == QLatin1String(option.alias);
+        return false;
+    });
+}
+
+// One argument split into what was typed before '=' (dashes included), the
+// name without its dashes and the value after '=', if any.
+struct Argument {
+    QString typed;
+    QString name;
+    std::optional<QString> joined_value;
+};
+
+Argument split(const QString& arg)
+{
+    Argument result;
+    const qsizetype equals = arg.indexOf('=');
+    result.typed = equals < 0 ? arg : arg.left(equals);
+    if (equals >= 0)
+        result.joined_value = arg.mid(equals + 1);
+    result.name = result.typed.mid(result.typed.startsWith(QLatin1String("--")) ? 2 : 1);
+    return result;
+}
+
+// Applies one of the panel's own options, with its value after '=' or in
+// the next argument (then `i` moves past it). Returns the mistake, if any.
+QString take_own(const Option& own, const Argument& arg, const QStringList& arguments, qsizetype& i,
+                 CommandLine& result)
+{
+    QString value;
+    if (!own.value_name) {
+        if (arg.joined_value)
+            return arg.typed + QStringLiteral(" takes no value");
+    } else if (arg.joined_value) {
+        value = *arg.joined_value;
+    } else if (i + 1 < arguments.size() && !arguments[i + 1].startsWith('-')) {
+        value = arguments[++i];
+    }
+    if (own.value_name && value.isEmpty())
+        return arg.typed + QStringLiteral(" needs a ") + QString::fromLatin1(own.value_name).toLower();
+    own.apply(result, value);
+    return {};
+}
+
+// Checks one of Qt's options the way Qt reads it, and steps over its value.
+QString pass_to_qt(const QtOption& qt, const Argument& arg, const QStringList& arguments, qsizetype& i)
+{
+    if (arg.joined_value && !qt.takes_joined_value)
+        return arg.typed + (qt.takes_value ? QStringLiteral(" takes its value after a blank")
+                                           : QStringLiteral(" takes no value"));
+    if (qt.takes_value && !arg.joined_value && ++i >= arguments.size())
+        return arg.typed + QStringLiteral(" needs a value");
+    return {};
+}
+
 }  // namespace
 
 QString usage_text()
 {
-    return QStringLiteral(
-        "Usage: plenvo [--com1 DEVICE] [--com2 DEVICE] [--trace]\n"
+    QString text = QStringLiteral(
+        "Usage: plenvo [OPTION]...\n"
         "Control panel of the Plenvo video scaler.\n"
+        "\n");
+    for (const Option& option : kOptions) {
+        QString names = QStringLiteral("--") + QLatin1String(option.name);
+        if (option.alias)
+            names = QStringLiteral("-") + QLatin1String(option.alias) + QStringLiteral(", ") + names;
+        if (option.value_name)
+            names += ' ' + QLatin1String(option.value_name);
+        text += QStringLiteral("  %1  %2\n").arg(names, -14).arg(QLatin1String(option.help));
+    }
+    text += QStringLiteral(
         "\n"
-        "  --com1 DEVICE  serial device behind port 1 (default %1)\n"
-        "  --com2 DEVICE  serial device behind port 2 (default %2)\n"
-        "  --trace        one line on stderr per message, frame sent and reply received\n"
-        "  --help         this text\n"
-        "  --version      the version\n")
-        .arg(device_for_port({}, 1), device_for_port({}, 2));
+        "Options take one dash or two, and a value after a blank or '='.\n"
+        "Options of Qt itself (-platform, -display, -style, ...) are passed on to Qt.\n");
+    return text.arg(device_for_port({}, 1), device_for_port({}, 2));
+}
+
+QString version_text()
+{
+    return QStringLiteral("plenvo %1 (%2)\n").arg(QLatin1String(PLENVO_VERSION), QLatin1String(kVersion));
 }
 
 CommandLine parse_command_line(const QStringList& arguments)
 {
     CommandLine result;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        if (arg == QLatin1String("--help")) {
-            result.exit_status = 0;
-            result.output = usage_text();
-            return result;
-        }
-        if (arg == QLatin1String("--version")) {
-            result.exit_status = 0;
-            result.output = QString::fromLatin1(kVersion) + '\n';
-            return result;
-        }
-        if (arg == QLatin1String("--trace")) {
-            result.trace = true;
-            continue;
-        }
-        const auto port = std::find_if(std::begin(kPortOptions), std::end(kPortOptions),
-                                       [&](const PortOption& o) { return arg == QLatin1String(o.name); });
-        if (port != std::end(kPortOptions)) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
-                return fail(arg + QStringLiteral(" needs a device"));
-            result.devices[port->port] = arguments[++i];
-            continue;
-        }
-        if (arg.startsWith(QLatin1String("--")) || !arg.startsWith('-'))
-            return fail(QStringLiteral("unknown option: ") + arg);
-        // A Qt option, with its value if it takes one.
-        if (i + 1 < arguments.size() && !arguments[i + 1].startsWith('-'))
-            ++i;
+    for (qsizetype i = 1; i < arguments.size() && !result.exit_status; ++i) {
+        if (!arguments[i].startsWith('-') || arguments[i] == QLatin1String("-"))
+            return fail(QStringLiteral("unexpected argument: ") + arguments[i]);
+        const Argument arg = split(arguments[i]);
+        QString mistake;
+        if (const auto own = find_option(kOptions, arg.name); own != std::end(kOptions))
+            mistake = take_own(*own, arg, arguments, i, result);
+        else if (const auto qt = find_option(kQtOptions, arg.name); qt != std::end(kQtOptions))
+            mistake = pass_to_qt(*qt, arg, arguments, i);
+        else
+            mistake = QStringLiteral("unknown option: ") + arguments[i];
+        if (!mistake.isEmpty())
+            return fail(mistake);
     }
     return result;
 }

@@ -20,13 +20,15 @@ struct CommandLine {
     QString output;
 };
 
-// Reads the program's own options. Arguments with a single dash are left to
-// Qt (-platform, -display, ...).
+// Reads the program's own options and checks Qt's (-platform, -display,
+// ...), which are left in place for QApplication to take. Needs no display.
 CommandLine parse_command_line(const QStringList& arguments);
 
 // The device behind a port number: the option's, else the platform's own.
 QString device_for_port(const CommandLine& options, int port);
 
 QString usage_text();
+// "plenvo 1.42 (v 1.42H)": the release and the version the panel shows.
+QString version_text();
 
 }  // namespace plenvo

@@ -7,6 +7,7 @@
 
 
 #include "adjust/frm_adj.h"
+#include "app/screen_fit.h"
 #include "platform/trace.h"
 #include "skin/layout.h"
 #include "skin/skin.h"
@@ -151,10 +152,17 @@ void FrmMain::place_from_settings(const SettingsFile::Values& saved)
     const QSize screen = platform().screen_twips();
     shell.win_top = saved.win_top.value_or((screen.height() - layout::kMainClient.height) / 2);
     shell.win_left = saved.win_left.value_or((screen.width() - kSkinWidthTwips) / 2);
-    // Only a place beyond the bottom or right edge is pulled back; a window
-    // partly off the top or left edge is restored where it was.
-    set_Top(screen.height() > shell.win_top ? shell.win_top : 0);
-    set_Left(screen.width() > shell.win_left ? shell.win_left : 0);
+    // A window partly off the screen comes back where it was, as long as
+    // enough of it shows to grab it; one that is lost (saved on a larger
+    // screen, or dragged away) comes back whole at the nearest edge.
+    const QPoint saved_place(shell.win_left, shell.win_top);
+    // The size the window is fitted to right after.
+    const QSize size(img_form_->width() * platform().twips_per_pixel_x(),
+                     img_form_->height() * platform().twips_per_pixel_y());
+    const bool lost = keep_on_screen(saved_place, size, screen, grip_twips(platform())) != saved_place;
+    const QPoint place = lost ? keep_on_screen(saved_place, size, screen, size) : saved_place;
+    set_Top(place.y());
+    set_Left(place.x());
 }
 
 void FrmMain::rescale_positions()

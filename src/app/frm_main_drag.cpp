@@ -1,11 +1,12 @@
 // Dragging the borderless windows as one docked group, and the message line.
 
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
 
-
 #include "adjust/frm_adj.h"
 #include "app/frm_main.h"
+#include "app/screen_fit.h"
 #include "video/frm_video.h"
 
 namespace plenvo {
@@ -17,6 +18,25 @@ constexpr int kTopSnapTwips = 150;
 constexpr int kTopSnappedTwips = 5;
 // A cursor on the screen's very edge reads as a little way in.
 constexpr int kEdgeCursorPixels = 3;
+
+// Where a window of the group sits against the main window's place.
+QPoint docked_at(const FrmMain& main, const SkinWindow& window)
+{
+    if (&window == main.frm_adj())
+        return {main.Width(), 0};
+    if (&window == main.frm_video())
+        return {0, main.Height()};
+    return {};
+}
+
+// How far the group must be taken back for the main window, were it put at
+// `main_place`, to show a grip's worth on the screen.
+QPoint back_onto_screen(const FrmMain& main, QPoint main_place)
+{
+    const Platform& platform = main.platform();
+    return keep_on_screen(main_place, {main.Width(), main.Height()}, platform.screen_twips(), grip_twips(platform)) -
+           main_place;
+}
 
 }  // namespace
 
@@ -30,6 +50,9 @@ void FrmMain::attach_drag(SkinWindow& window)
 void FrmMain::Form_MouseDown(SkinWindow& window)
 {
     shell.dragging = true;
+    // The release ends the drag wherever it goes: a companion disabled
+    // under the pointer (the unit switched off) never sees its own.
+    qApp->installEventFilter(this);
     shell.cursor_pos = platform().cursor_pos();
     shell.drag_off_y = round_twips(window.Top() - double(platform().twips_per_pixel_y()) * shell.cursor_pos.y());
     shell.drag_off_x = round_twips(window.Left() - double(platform().twips_per_pixel_x()) * shell.cursor_pos.x());
@@ -45,19 +68,23 @@ void FrmMain::Form_MouseMove(SkinWindow& window)
     if (shell.cursor_pos.y() == 0)
         shell.cursor_pos.setY(kEdgeCursorPixels);
 
-    window.set_Left(float(platform().twips_per_pixel_x()) * float(shell.cursor_pos.x()) + float(shell.drag_off_x));
-    shell.win_top = round_twips(double(platform().twips_per_pixel_y()) * shell.cursor_pos.y() + shell.drag_off_y);
-    if (shell.win_top < kTopSnapTwips)
-        shell.win_top = kTopSnappedTwips;
+    const int left = platform().twips_per_pixel_x() * shell.cursor_pos.x() + shell.drag_off_x;
+    int top = round_twips(double(platform().twips_per_pixel_y()) * shell.cursor_pos.y() + shell.drag_off_y);
+    if (top < kTopSnapTwips)
+        top = kTopSnappedTwips;
+
+    // The group stops where the main window would show less than a grip's
+    // worth on the screen; the companions keep their docking.
+    const QPoint docked = docked_at(*this, window);
+    const QPoint back = back_onto_screen(*this, QPoint(left, top) - docked);
+    window.set_Left(left + back.x());
+    shell.win_top = top + back.y();
     window.set_Top(shell.win_top);
 
     // The main window follows a dragged companion without the snap.
-    if (&window == adj_.data()) {
-        set_Top(adj_->Top());
-        set_Left(adj_->Left() - Width());
-    } else if (&window == video_.data()) {
-        set_Top(video_->Top() - Height());
-        set_Left(video_->Left());
+    if (&window != this) {
+        set_Top(window.Top() - docked.y());
+        set_Left(window.Left() - docked.x());
     }
     if (&window != adj_.data() && state.adj_open && adj_)
         dock_right(*adj_);
@@ -68,6 +95,7 @@ void FrmMain::Form_MouseMove(SkinWindow& window)
 void FrmMain::Form_MouseUp()
 {
     shell.dragging = false;
+    qApp->removeEventFilter(this);
 }
 
 void FrmMain::dock_right(SkinWindow& window) const
@@ -84,6 +112,8 @@ void FrmMain::dock_below(SkinWindow& window) const
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::MouseButtonRelease && shell.dragging)
+        Form_MouseUp();
     if (watched != static_cast<QObject*>(lab_msg_))
         return SkinWindow::eventFilter(watched, event);
     switch (event->type()) {

@@ -23,8 +23,9 @@ void on_signal(int)
     [[maybe_unused]] const ssize_t written = ::write(signal_pipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT close the main window like a close request from the
-// desktop: the port is closed and the settings are saved.
+// SIGTERM, SIGINT and SIGHUP (the terminal closed) close the main window
+// like a close request from the desktop: the port is closed, the settings
+// are saved and the single-copy lock is given back on the way out.
 void close_on_signals(plenvo::FrmMain& frm)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signal_pipe) != 0)
@@ -39,8 +40,8 @@ void close_on_signals(plenvo::FrmMain& frm)
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int number : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(number, &action, nullptr);
 }
 
 int print_and_exit(const plenvo::CommandLine& options)
@@ -66,8 +67,9 @@ QStringList raw_arguments(int argc, char** argv)
 int main(int argc, char** argv)
 {
     // Answer --help, --version and mistakes without needing a display.
-    if (const plenvo::CommandLine early = plenvo::parse_command_line(raw_arguments(argc, argv)); early.exit_status)
-        return print_and_exit(early);
+    const plenvo::CommandLine options = plenvo::parse_command_line(raw_arguments(argc, argv));
+    if (options.exit_status)
+        return print_and_exit(options);
 
     // Qt cannot place windows on Wayland; docking and dragging need X.
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
@@ -78,9 +80,6 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("plenvo"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const plenvo::CommandLine options = plenvo::parse_command_line(QApplication::arguments());
-    if (options.exit_status)
-        return print_and_exit(options);
     if (options.trace)
         plenvo::trace::enable();
 

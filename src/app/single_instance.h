@@ -3,16 +3,15 @@
 #include <QLockFile>
 #include <QString>
 
-#include <memory>
-
 namespace plenvo {
 
-// One running copy per program folder. The lock names the holder's process,
-// so a lock left behind by a copy that crashed is taken over.
+// One running copy per user and program folder. The lock names the holder's
+// process, so a lock left behind by a copy that crashed is taken over.
 class SingleInstance {
 public:
     explicit SingleInstance(const QString& program_dir);
-    // False when another copy from the same folder holds the lock.
+    // False only when another running copy from the same folder holds the
+    // lock. The lock is given back when this object goes.
     bool acquire();
     QString lock_path() const { return lock_.fileName(); }
 

@@ -1,23 +1,29 @@
 #!/usr/bin/env python3
 """Start-up and shut-down of the real panel under a private X server, on a
-simulated unit: the saved place, one copy per program folder, and the
-settings written back at SIGTERM.
+simulated unit: the command line answered without a display, the saved
+place (and a lost one brought back onto the screen), one copy per program
+folder, the lock of a copy that was killed taken over, and the settings
+written back at SIGTERM and SIGHUP (the terminal closed).
 
 Usage: start_up_test.py BIN_DIR   (the folder holding plenvo and plenvo-sim)
 """
 
+import glob
 import os
+import re
 import signal
+import subprocess
 import sys
 import time
 
 import harness
 from harness import CheckFailed, expect, wait_for
 
-WHOLE_RUN_LIMIT_S = 14
+WHOLE_RUN_LIMIT_S = 24
 SAVED = b"1200\r\n3000\r\n1\r\n"
 MAIN_SIZE = (470, 175)
 SECOND_COPY_LIMIT_S = 1.0
+SCREEN_HEIGHT = int(harness.SCREEN.split("x")[1])
 
 
 def check_start_up(session, sim, folder):
@@ -78,6 +84,56 @@ def check_sigterm_saves(session, folder, panel, main):
     expect(not panel.sanitizer_reports(), "\n".join(panel.sanitizer_reports()))
 
 
+def check_command_line_without_display(session):
+    env = {key: value for key, value in session.env.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    for option, printed in (("-h", r"Usage: plenvo .*"), ("--version", r"plenvo \d+\.\d+ \(v 1\.42H\)\n")):
+        result = subprocess.run([os.path.join(session.bin_dir, "plenvo"), option], env=env, capture_output=True,
+                                text=True, timeout=harness.START_TIMEOUT_S)
+        expect(result.returncode == 0 and re.fullmatch(printed, result.stdout, re.DOTALL),
+               f"{option} without a display: status {result.returncode}, {result.stdout!r} {result.stderr!r}")
+
+
+def start_at(session, sim, settings, name):
+    folder = session.install_panel(settings, name)
+    panel = session.start_panel(folder, "--com1", sim.link, name=name)
+    return folder, panel, session.geometry(panel.wait_for_window(*MAIN_SIZE))
+
+
+def check_lost_places_come_back(session, sim):
+    # Saved after the video window was dragged to the top: the main window
+    # 175 px above the screen. Then a top 4 px above the bottom edge.
+    for settings, expected in ((b"-2625\r\n3000\r\n1\r\n", (200, 0)),
+                               (b"%d\r\n3000\r\n1\r\n" % ((SCREEN_HEIGHT - 4) * 15),
+                                (200, SCREEN_HEIGHT - MAIN_SIZE[1]))):
+        _, panel, place = start_at(session, sim, settings, f"lost-{expected[1]}")
+        expect((place.x, place.y) == expected, f"saved {settings!r}: the window shows at {place.x},{place.y}")
+        expect(panel.terminate() == 0, "the panel did not end cleanly")
+
+
+def lock_files(session):
+    return glob.glob(os.path.join(session.env["XDG_RUNTIME_DIR"], "plenvo-*.lock"))
+
+
+def check_lock_of_killed_copy_is_taken_over(session, sim):
+    folder, crashed, _ = start_at(session, sim, SAVED, "killed")
+    crashed.process.send_signal(signal.SIGKILL)
+    crashed.wait(harness.STOP_TIMEOUT_S)
+    expect(len(lock_files(session)) == 1, f"no lock left behind: {lock_files(session)}")
+    panel = session.start_panel(folder, "--com1", sim.link, name="after-kill")
+    panel.wait_for_window(*MAIN_SIZE)
+    return folder, panel
+
+
+def check_sighup_shuts_down_in_order(session, folder, panel):
+    os.remove(session.settings_path(folder))
+    panel.process.send_signal(signal.SIGHUP)
+    status = panel.wait(harness.STOP_TIMEOUT_S)
+    expect(status == 0, f"SIGHUP ended the panel with status {status}")
+    expect(session.read_settings(folder) == SAVED, f"SIGHUP saved {session.read_settings(folder)!r}")
+    expect(not lock_files(session), f"the lock stayed: {lock_files(session)}")
+    expect(not panel.sanitizer_reports(), "\n".join(panel.sanitizer_reports()))
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -89,16 +145,20 @@ def main():
 
     try:
         with harness.Session(sys.argv[1]) as session:
+            check_command_line_without_display(session)
             session.start_xvfb()
             sim = session.start_sim()
             folder = session.install_panel(SAVED)
             panel, main_window = check_start_up(session, sim, folder)
             check_second_copy(session, folder, sim.link)
             check_sigterm_saves(session, folder, panel, main_window)
+            check_lost_places_come_back(session, sim)
+            folder, panel = check_lock_of_killed_copy_is_taken_over(session, sim)
+            check_sighup_shuts_down_in_order(session, folder, panel)
     except CheckFailed as failure:
         print(f"FAIL {failure}")
         sys.exit(1)
-    print("ok   start-up, second copy and shut-down")
+    print("ok   command line, start-up, lost places, second copy, killed copy's lock, SIGTERM and SIGHUP")
 
 
 if __name__ == "__main__":

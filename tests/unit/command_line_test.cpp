@@ -37,22 +37,34 @@ TEST(CommandLine, EachPortTakesItsOwnDeviceAndTheOtherKeepsTheDefault)
     EXPECT_EQ(device_for_port(both, 2), "/dev/pts/7");
 }
 
-TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZero)
+TEST(CommandLine, EveryOptionTakesOneDashOrTwoAndItsValueAfterABlankOrAnEqualsSign)
 {
-    const CommandLine help = parse({"--com1", "/dev/ttyUSB0", "--help"});
-    ASSERT_TRUE(help.exit_status);
-    EXPECT_EQ(*help.exit_status, 0);
-    EXPECT_EQ(help.output, usage_text());
-    for (const char* option : {"--com1 DEVICE", "--com2 DEVICE", "--trace", "--help", "--version", "/dev/ttyS0"})
-        EXPECT_TRUE(help.output.contains(QLatin1String(option))) << option;
-
-    const CommandLine version = parse({"--version"});
-    ASSERT_TRUE(version.exit_status);
-    EXPECT_EQ(*version.exit_status, 0);
-    EXPECT_EQ(version.output, QString::fromLatin1(kVersion) + '\n');
+    const QStringList forms[] = {
+        {"--com1", "/dev/ttyUSB0"}, {"--com1=/dev/ttyUSB0"}, {"-com1", "/dev/ttyUSB0"}, {"-com1=/dev/ttyUSB0"}};
+    for (const QStringList& form : forms) {
+        const CommandLine options = parse(form + QStringList{"-trace"});
+        EXPECT_FALSE(options.exit_status) << form.join(' ').toStdString();
+        EXPECT_EQ(device_for_port(options, 1), "/dev/ttyUSB0") << form.join(' ').toStdString();
+        EXPECT_TRUE(options.trace);
+    }
+    EXPECT_EQ(device_for_port(parse({"--com2=/dev/ttyUSB1=x"}), 2), "/dev/ttyUSB1=x") << "only the first = splits";
 }
 
-TEST(CommandLine, MistakesEndTheProgramWithStatusTwoAndSaySo)
+TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZeroWhateverTheirForm)
+{
+    for (const QString form : {"-h", "-help", "--help", "-version", "--version"}) {
+        const CommandLine options = parse({"--com1", "/dev/ttyUSB0", form});
+        ASSERT_TRUE(options.exit_status) << form.toStdString();
+        EXPECT_EQ(*options.exit_status, 0) << form.toStdString();
+        EXPECT_EQ(options.output, form.endsWith(QLatin1String("version")) ? version_text() : usage_text());
+    }
+    for (const char* shown : {"--com1 DEVICE", "-h, --help", "/dev/ttyS0", "/dev/ttyS1"})
+        EXPECT_TRUE(usage_text().contains(QLatin1String(shown))) << shown;
+    EXPECT_TRUE(version_text().startsWith(QLatin1String("plenvo ")) && version_text().endsWith(" (v 1.42H)\n"))
+        << version_text().toStdString();
+}
+
+TEST(CommandLine, MistakesEndTheProgramWithStatusTwoAndNameTheOption)
 {
     struct Case {
         QStringList arguments;
@@ -60,9 +72,16 @@ TEST(CommandLine, MistakesEndTheProgramWithStatusTwoAndSaySo)
     };
     const Case cases[] = {
         {{"--frobnicate"}, "unknown option: --frobnicate"},
-        {{"/dev/ttyUSB0"}, "unknown option: /dev/ttyUSB0"},
+        {{"-x"}, "unknown option: -x"},
+        {{"/dev/ttyUSB0"}, "unexpected argument: /dev/ttyUSB0"},
         {{"--com1"}, "--com1 needs a device"},
-        {{"--com2", ""}, "--com2 needs a device"},
+        {{"-com2", ""}, "-com2 needs a device"},
+        {{"--com1="}, "--com1 needs a device"},
+        {{"--com1", "--trace"}, "--com1 needs a device"},
+        {{"--trace=yes"}, "--trace takes no value"},
+        {{"-platform"}, "-platform needs a value"},
+        {{"-platform=offscreen"}, "-platform takes its value after a blank"},
+        {{"-reverse=1"}, "-reverse takes no value"},
         // An unknown option stops the reading before a later --help.
         {{"--bogus", "--help"}, "unknown option: --bogus"},
     };
@@ -75,11 +94,12 @@ TEST(CommandLine, MistakesEndTheProgramWithStatusTwoAndSaySo)
     }
 }
 
-TEST(CommandLine, QtsSingleDashOptionsAndTheirValuesAreLeftToQt)
+TEST(CommandLine, QtsOwnOptionsAndTheirValuesAreLeftToQt)
 {
     const CommandLine options =
-        parse({"-platform", "offscreen", "--com1", "/tmp/unit", "-display", ":3", "-reverse", "--trace"});
-    EXPECT_FALSE(options.exit_status);
+        parse({"-platform", "offscreen", "--com1", "/tmp/unit", "--display", ":3", "-reverse", "-style=fusion",
+               "-geometry", "-0+0", "-stylesheet", "a.qss", "--trace"});
+    EXPECT_FALSE(options.exit_status) << options.output.toStdString();
     EXPECT_TRUE(options.trace);
     EXPECT_EQ(device_for_port(options, 1), "/tmp/unit");
     EXPECT_EQ(options.devices.size(), 1u);

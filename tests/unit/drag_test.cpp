@@ -87,12 +87,21 @@ TEST_F(DragTest, ADraggedWindowSnapsToTheTopEdgeOnlyWhenClose)
     EXPECT_EQ(shell.win_top, 5);
 }
 
-TEST_F(DragTest, NoLimitAtTheOtherEdges)
+// The default simulated screen, 1920 by 1080 pixels, in twips, and the
+// 32 pixels of the main window that always stay on it.
+constexpr int kScreenWidth = 1920 * 15;
+constexpr int kScreenHeight = 1080 * 15;
+constexpr int kGrip = 32 * 15;
+
+TEST_F(DragTest, AtEveryEdgeTheMainWindowStopsWhere32PixelsOfItStillShow)
 {
     drag(*frm, {500, 100}, {10, 100});
-    EXPECT_EQ(frm->Left(), 3000 - 490 * 15);
+    EXPECT_EQ(frm->Left(), 3000 - 490 * 15) << "partly off the left edge";
+    drag(*frm, {700, 100}, {10, 100});
+    EXPECT_EQ(frm->Left(), kGrip - 7050);
     drag(*frm, {100, 100}, {2500, 1300});
-    EXPECT_EQ(place(*frm), QPoint(3000 - 490 * 15 + 2400 * 15, 1500 + 1200 * 15));
+    EXPECT_EQ(place(*frm), QPoint(kScreenWidth - kGrip, kScreenHeight - kGrip));
+    EXPECT_EQ(shell.win_top, kScreenHeight - kGrip);
 }
 
 TEST_F(DragTest, DraggingTheAdjustmentWindowMovesTheMainWindowOnly)
@@ -106,16 +115,20 @@ TEST_F(DragTest, DraggingTheAdjustmentWindowMovesTheMainWindowOnly)
     EXPECT_EQ(shell.win_top, 1650);
 }
 
-TEST_F(DragTest, TheMainWindowFollowsTheVideoWindowWithoutSnapping)
+TEST_F(DragTest, TheMainWindowFollowsTheVideoWindowWithoutSnappingUpToItsLast32Pixels)
 {
     press(15);
     press(16);
     FrmVideo& video = *frm->frm_video();
+    drag(video, {300, 400}, {300, 200});
+    EXPECT_EQ(video.Top(), 1500 + 2625 - 200 * 15);
+    EXPECT_EQ(frm->Top(), 1500 - 200 * 15) << "above the screen's top edge, not snapped";
+
     drag(video, {300, 400}, {300, 1});
-    EXPECT_EQ(video.Top(), 5);
-    EXPECT_EQ(frm->Top(), 5 - 2625) << "above the screen's top edge";
-    EXPECT_EQ(place(*frm->frm_adj()), QPoint(frm->Left() + 7050, 5 - 2625));
-    EXPECT_EQ(shell.win_top, 5) << "the dragged window's top, not the main window's";
+    EXPECT_EQ(frm->Top(), kGrip - 2625);
+    EXPECT_EQ(video.Top(), kGrip) << "held back with the main window, still docked";
+    EXPECT_EQ(place(*frm->frm_adj()), QPoint(frm->Left() + 7050, kGrip - 2625));
+    EXPECT_EQ(shell.win_top, kGrip) << "the dragged window's top, not the main window's";
 }
 
 TEST_F(DragTest, AMoveWithoutAPressChangesNothing)
@@ -159,6 +172,27 @@ TEST_F(DragTest, ADisabledCompanionCannotBeDragged)
     drag(*frm->frm_adj(), {600, 100}, {700, 200});
     EXPECT_EQ(place(*frm->frm_adj()), before);
     EXPECT_EQ(place(*frm), QPoint(3000, 1500));
+}
+
+TEST_F(DragTest, ADragEndsAtTheReleaseEvenWhenItsWindowWasSwitchedOffMeanwhile)
+{
+    power_on_with_companions();
+    FrmAdj& adj = *frm->frm_adj();
+    platform.set_cursor({600, 100});
+    mouse(adj, QEvent::MouseButtonPress);
+    ASSERT_TRUE(shell.dragging);
+    report('P', 'W', 0);
+    ASSERT_FALSE(adj.isEnabled());
+    mouse(adj, QEvent::MouseButtonRelease);
+    EXPECT_FALSE(shell.dragging);
+
+    // A press on the logo starts no drag, so its moves leave the group be.
+    QWidget* logo = frm->childAt(10, 10);
+    ASSERT_NE(logo, nullptr);
+    const QPoint before = place(*frm);
+    drag(*logo, {100, 100}, {300, 300});
+    EXPECT_EQ(place(*frm), before);
+    EXPECT_EQ(place(adj), before + QPoint(7050, 0));
 }
 
 }  // namespace

@@ -52,22 +52,22 @@ TEST_F(StartUpTest, PlacesTheWindowAtTheSavedPlaceAndOpensTheSavedPort)
     EXPECT_TRUE(frm->isVisible());
 }
 
-TEST_F(StartUpTest, OnlyAPlaceAtOrBeyondTheBottomOrRightEdgeIsPulledBack)
+TEST_F(StartUpTest, APlaceShowingLessThan32By32PixelsComesBackWholeAtTheNearestEdge)
 {
+    // The main window is 7050 by 2625 twips; 32 pixels are 480.
     struct Case {
         int top, left;
         int expected_top, expected_left;
     };
     const Case cases[] = {
-        {kScreenTopLimit, 3000, 0, 3000},
-        {kScreenTopLimit + 1, 3000, 0, 3000},
-        {kScreenTopLimit - 1, 3000, kScreenTopLimit - 1, 3000},
-        {1200, kScreenLeftLimit, 1200, 0},
-        {1200, 999999, 1200, 0},
-        {1200, kScreenLeftLimit - 1, 1200, kScreenLeftLimit - 1},
-        // A window partly off the top or left edge comes back as it was.
-        {-900, -2000, -900, -2000},
-        {kScreenTopLimit, -2000, 0, -2000},
+        // Partly off the screen with 32 pixels or more showing: kept.
+        {kScreenTopLimit - 480, kScreenLeftLimit - 480, kScreenTopLimit - 480, kScreenLeftLimit - 480},
+        {480 - 2625, 480 - 7050, 480 - 2625, 480 - 7050},
+        // Less: back whole, moved only across the edge it was lost at.
+        {kScreenTopLimit - 479, 3000, kScreenTopLimit - 2625, 3000},
+        {-2625, 3000, 0, 3000},
+        {1200, 999999, 1200, kScreenLeftLimit - 7050},
+        {-50000, 479 - 7050, 0, 0},
     };
     for (const Case& c : cases) {
         write_settings(QByteArray::number(c.top) + "\r\n" + QByteArray::number(c.left) + "\r\n1\r\n");
@@ -83,8 +83,15 @@ TEST_F(StartUpTest, TheEdgesAreThoseOfTheScreenItRunsOn)
 {
     platform.set_screen_pixels({800, 600});
     start_with("9000\r\n11999\r\n1\r\n");
-    EXPECT_EQ(frm->Top(), 0);
-    EXPECT_EQ(frm->Left(), 11999);
+    EXPECT_EQ(frm->Top(), 9000 - 2625);
+    EXPECT_EQ(frm->Left(), 12000 - 7050);
+
+    // On a screen smaller than the window its top left corner shows.
+    close_window();
+    platform.set_screen_pixels({400, 150});
+    frm = std::make_unique<FrmMain>(platform, serial, SettingsFile(folder.filePath(kSettingsFileName)));
+    start_with("-9000\r\n9000\r\n1\r\n");
+    EXPECT_EQ(frm->pos(), QPoint(0, 0));
 }
 
 TEST_F(StartUpTest, WithoutASettingsFileTheWindowIsCentredOnPortOne)
@@ -279,18 +286,35 @@ TEST_F(StartUpTest, ASecondCopyTouchesNothingAndEndsAtOnce)
     EXPECT_EQ(serial.open_count, 0);
 }
 
+// Sets an environment variable, or unsets it for a null value, for the
+// life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name))
+    {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~ScopedEnv() { old_.isNull() ? qunsetenv(name_) : qputenv(name_, old_); }
+
+private:
+    const char* name_;
+    QByteArray old_;
+};
+
 class SingleInstanceTest : public ::testing::Test {
 protected:
     QTemporaryDir program_dir;
+    QTemporaryDir runtime_dir;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", runtime_dir.path().toLocal8Bit()};
 };
 
 TEST_F(SingleInstanceTest, OneCopyPerProgramFolderWhateverPathLeadsThere)
 {
     SingleInstance first(program_dir.path());
     ASSERT_TRUE(first.acquire());
-    // The program's folder may be read-only; the lock is kept elsewhere.
-    EXPECT_TRUE(first.lock_path().startsWith(QDir::tempPath()));
-    EXPECT_FALSE(QFileInfo(first.lock_path()).absolutePath().startsWith(program_dir.path()));
+    // The program's folder may be read-only; the lock is kept in the user's
+    // runtime folder.
+    EXPECT_EQ(QFileInfo(first.lock_path()).absolutePath(), runtime_dir.path());
 
     EXPECT_FALSE(SingleInstance(program_dir.path()).acquire());
     EXPECT_FALSE(SingleInstance(program_dir.path() + "/.").acquire());
@@ -301,6 +325,24 @@ TEST_F(SingleInstanceTest, OneCopyPerProgramFolderWhateverPathLeadsThere)
 
     QTemporaryDir other_dir;
     EXPECT_TRUE(SingleInstance(other_dir.path()).acquire());
+}
+
+TEST_F(SingleInstanceTest, AnotherUsersCopyNeverStandsInTheWay)
+{
+    SingleInstance other_users(program_dir.path());
+    ASSERT_TRUE(other_users.acquire());
+    QTemporaryDir own_runtime_dir;
+    ScopedEnv own{"XDG_RUNTIME_DIR", own_runtime_dir.path().toLocal8Bit()};
+    EXPECT_TRUE(SingleInstance(program_dir.path()).acquire());
+
+    // Without a runtime folder of the user's, Qt makes a private one.
+    QTemporaryDir temp_dir;
+    ScopedEnv temp{"TMPDIR", temp_dir.path().toLocal8Bit()};
+    ScopedEnv unset{"XDG_RUNTIME_DIR", QByteArray()};
+    SingleInstance first(program_dir.path());
+    ASSERT_TRUE(first.acquire());
+    EXPECT_TRUE(first.lock_path().startsWith(temp_dir.path() + '/')) << first.lock_path().toStdString();
+    EXPECT_FALSE(SingleInstance(program_dir.path()).acquire());
 }
 
 TEST_F(SingleInstanceTest, TheLockIsGivenBackAtExit)
