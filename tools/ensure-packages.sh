@@ -5,6 +5,7 @@
 plenvo_packages=(
     cmake g++ qt6-base-dev qt6-serialport-dev libgtest-dev libbenchmark-dev
     xvfb xdotool imagemagick python3 clang libclang-rt-14-dev
+    ser2net
 )
 
 ensure_packages() {
