@@ -33,8 +33,10 @@ private:
 
     void take_panel();
 
-    QTcpServer server_;
+    // Before the server, which ends the connections as it goes and so
+    // reaches for the panel's.
     QTcpSocket* panel_ = nullptr;  // owned by server_
+    QTcpServer server_;
 };
 
 }  // namespace plenvo::sim

@@ -24,6 +24,8 @@ public:
 
     // `device` is the device string as the user gave it, for messages.
     NetworkLine(const QString& device, const LineDevice& address, int connect_timeout_ms = kConnectTimeoutMs);
+    // The socket reports its end to a line that is closed already.
+    ~NetworkLine() override { close(); }
 
     bool open(const LineSettings& settings) override;
     void close() override;
