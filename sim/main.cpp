@@ -1,7 +1,7 @@
 // plenvo-sim: a simulated Plenvo unit, for working with the panel without
-// the hardware. It serves a pseudo-terminal (or a real serial port) that
-// the panel opens like the unit's port, and takes front-panel commands on
-// standard input.
+// the hardware. It serves a pseudo-terminal (or a real serial port, or a
+// TCP port) that the panel opens like the unit's port, and takes
+// front-panel commands on standard input.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,6 +18,7 @@
 #include "sim/serial_line.h"
 #include "sim/simulator.h"
 #include "sim/stop_signals.h"
+#include "sim/tcp_line.h"
 
 namespace {
 
@@ -29,13 +30,16 @@ constexpr int kExitUsage = 2;
 struct Options {
     std::string link;
     std::string device;
+    std::string tcp;
     std::string log;
     Faults faults;
 };
 
 constexpr const char* kDescription =
     "A simulated Plenvo unit. It answers the panel on a pseudo-terminal, whose name it\n"
-    "prints first, or on a real serial port at 9600 8N1.\n"
+    "prints first, on a real serial port at 9600 8N1, or on a TCP port, whose device\n"
+    "string for the panel (socket://HOST:PORT) it prints first. On a TCP port it serves\n"
+    "one panel at a time: a panel that connects cuts off the one before.\n"
     "\n"
     "Front panel, one command a line on standard input:\n"
     "  send XY N       report letters XY with value N, as the unit does on its own\n"
@@ -70,11 +74,15 @@ Options parse_options(const QCoreApplication& app)
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption link("link", "Also make PATH a symbolic link to the device.", "PATH");
     const QCommandLineOption device("device", "Serve the real serial port PATH instead of a pseudo-terminal.", "PATH");
+    const QCommandLineOption tcp("tcp",
+                                 "Serve the unit on TCP port HOST:PORT (an IP address or localhost; "
+                                 "port 0: any free one) instead of a pseudo-terminal.",
+                                 "HOST:PORT");
     const QCommandLineOption log("log", "Log every frame on the line to FILE.", "FILE");
     const QCommandLineOption mute("mute", "Never answer the panel.");
     const QCommandLineOption delay("delay", "Answer MS milliseconds late.", "MS");
     const QCommandLineOption drop("drop", "Lose every Nth answer.", "N");
-    parser.addOptions({link, device, log, mute, delay, drop});
+    parser.addOptions({link, device, tcp, log, mute, delay, drop});
 
     if (!parser.parse(app.arguments()))
         usage_error(parser.errorText());
@@ -82,10 +90,13 @@ Options parse_options(const QCoreApplication& app)
         parser.showHelp(0);
     if (!parser.positionalArguments().isEmpty())
         usage_error("unexpected argument " + parser.positionalArguments().constFirst());
+    if (parser.isSet(tcp) && (parser.isSet(device) || parser.isSet(link)))
+        usage_error("--tcp serves the unit on the network; it takes neither --device nor --link");
 
     Options options;
     options.link = parser.value(link).toStdString();
     options.device = parser.value(device).toStdString();
+    options.tcp = parser.value(tcp).toStdString();
     options.log = parser.value(log).toStdString();
     options.faults.mute = parser.isSet(mute);
     if (parser.isSet(delay))
@@ -97,9 +108,11 @@ Options parse_options(const QCoreApplication& app)
 
 std::unique_ptr<Line> open_line(const Options& options, std::string& error)
 {
-    if (options.device.empty())
-        return PtyLine::open(error);
-    return SerialLine::open(options.device, error);
+    if (!options.tcp.empty())
+        return TcpLine::open(options.tcp, error);
+    if (!options.device.empty())
+        return SerialLine::open(options.device, error);
+    return PtyLine::open(error);
 }
 
 int fail(const std::string& error)

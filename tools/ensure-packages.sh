@@ -19,7 +19,7 @@ plenvo_run_packages=(
 plenvo_packages=(
     "${plenvo_run_packages[@]}"
     libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-    dpkg-dev librsvg2-bin
+    dpkg-dev librsvg2-bin ser2net
 )
 
 ensure_packages() {

@@ -41,6 +41,9 @@ public:
     // The open device went away (adapter unplugged, far end closed). Stays
     // true until the next opening.
     virtual bool device_lost() const = 0;
+    // Why the last opening failed or the device was lost, naming the device
+    // and the system's reason, e.g. "/dev/ttyUSB0: no such device".
+    virtual QString error_text() const = 0;
 };
 
 }  // namespace plenvo

@@ -21,6 +21,7 @@ import re
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -115,18 +116,22 @@ class Process:
 
 
 class Sim(Process):
-    """plenvo-sim on a pseudo-terminal reached through `link`; its standard
-    input is a pipe held here, so it runs until `quit()` or the session ends."""
+    """plenvo-sim on a pseudo-terminal reached through `link` (with --tcp,
+    `link` is the socket:// device it serves); its standard input is a pipe
+    held here, so it runs until `quit()` or the session ends."""
 
     def __init__(self, command, folder, env):
         self.link = os.path.join(folder, "unit")
         self.log = os.path.join(folder, "frames.log")
-        super().__init__(command + ["--link", self.link, "--log", self.log], folder, "plenvo-sim", env,
-                         stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        on_network = "--tcp" in command
+        super().__init__(command + ([] if on_network else ["--link", self.link]) + ["--log", self.log],
+                         folder, "plenvo-sim", env, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self._pending = b""
         first = self.read_line(START_TIMEOUT_S)
         expect(first.startswith("plenvo-sim: unit on "), f"plenvo-sim began with {first!r}")
         self.device = first.split(" on ", 1)[1]
+        if on_network:
+            self.link = self.device
 
     def tell(self, line):
         """One front-panel command, e.g. "send PW 0"."""
@@ -167,6 +172,62 @@ class Sim(Process):
         if self.process.stdin and not self.process.stdin.closed:
             self.process.stdin.close()
         super().stop()
+
+
+def free_port():
+    """A TCP port on 127.0.0.1 that nothing listens on just now."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def listening(port):
+    """Whether something listens on TCP port `port` of 127.0.0.1, found
+    without connecting to it."""
+    wanted = f"0100007F:{port:04X}"
+    with open("/proc/net/tcp") as table:
+        return any(fields[1] == wanted and fields[3] == "0A"
+                   for fields in (line.split() for line in list(table)[1:]))
+
+
+class Ser2net(Process):
+    """ser2net in the foreground serving `device` on a free port of
+    127.0.0.1, as raw TCP or as Telnet with RFC 2217 (`telnet`). `url` is the
+    panel's device string for it; `restart()` drops every connection and
+    serves again on the same port."""
+
+    def __init__(self, device, telnet, folder, env):
+        self.port = free_port()
+        self.url = f"{'rfc2217' if telnet else 'socket'}://127.0.0.1:{self.port}"
+        self.config = os.path.join(folder, f"ser2net-{self.port}.yaml")
+        accepter = f"{'telnet(rfc2217),' if telnet else ''}tcp,127.0.0.1,{self.port}"
+        with open(self.config, "w") as config:
+            config.write("%YAML 1.1\n---\n"
+                         "connection: &unit\n"
+                         f"    accepter: {accepter}\n"
+                         f"    connector: serialdev,{device},9600n81,local\n"
+                         "    options:\n"
+                         "      kickolduser: true\n"
+                         "      mdns: false\n")
+        self._folder, self._env = folder, env
+        self._starts = 0
+        self._start()
+
+    def _start(self):
+        self._starts += 1
+        # -n: in the foreground; -d: its log on standard output, kept with
+        # its errors; -u: no lock files in the system's lock folder.
+        # (It lives in /usr/sbin, which a user's PATH may leave out.)
+        program = shutil.which("ser2net") or "/usr/sbin/ser2net"
+        command = ["sh", "-c", 'exec "$@" 1>&2', "ser2net", program, "-n", "-d", "-u", "-c", self.config]
+        super().__init__(command, self._folder, f"ser2net-{self.port}-{self._starts}", self._env,
+                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        wait_for(lambda: listening(self.port) or not self.running(), START_TIMEOUT_S, "ser2net listening")
+        expect(self.running(), f"ser2net ended: {self.stderr_text()[-800:]}")
+
+    def restart(self):
+        self.terminate()
+        self._start()
 
 
 class Panel(Process):
@@ -263,8 +324,15 @@ class Session(contextlib.AbstractContextManager):
         return self.display
 
     def start_sim(self, *options):
-        return self._track(Sim([os.path.join(self.bin_dir, "plenvo-sim"), *options],
-                               self._subfolder("sim"), self.env))
+        sim = self._track(Sim([os.path.join(self.bin_dir, "plenvo-sim"), *options],
+                              self._subfolder("sim"), self.env))
+        # For whatever is to stand between the unit and the panel.
+        sim.session = self
+        return sim
+
+    def start_ser2net(self, device, telnet=False):
+        """ser2net serving `device` (e.g. the sim's pseudo-terminal); see Ser2net."""
+        return self._track(Ser2net(device, telnet, self._subfolder("ser2net"), self.env))
 
     def install_panel(self, settings=None, name="panel"):
         """A folder of its own holding the panel and, when given, the bytes

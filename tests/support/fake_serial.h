@@ -32,6 +32,8 @@ public:
     std::vector<Sent> sent;
     int open_count = 0;
     int comm_port = 0;
+    // What error_text() says.
+    QString error;
 
     // Bytes from the unit, readable from now on.
     void receive(const QByteArray& bytes) { in_ += bytes; }
@@ -60,6 +62,7 @@ public:
     bool output(const QByteArray& bytes) override;
     bool drain_output(int) override { return true; }
     bool device_lost() const override { return lost_; }
+    QString error_text() const override { return error; }
 
     int input_mode = 0;
     int input_len = -1;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace plenvo {
+
+// What stands behind a port: a serial device by its path, or a serial port
+// served over the network, "socket://HOST:PORT" (the raw bytes over TCP) or
+// "rfc2217://HOST:PORT" (Telnet with COM port control).
+struct LineDevice {
+    enum class Kind { SerialPort, RawTcp, Rfc2217 };
+
+    Kind kind = Kind::SerialPort;
+    QString path;  // of a serial port
+    QString host;  // of a network line (an IPv6 address without its brackets)
+    quint16 port = 0;
+};
+
+// The device a port's device string names; nullopt, with the reason in
+// `error`, when it is malformed.
+std::optional<LineDevice> parse_device(const QString& device, QString& error);
+
+// Why the device string is malformed, or nullopt when it is well formed.
+std::optional<QString> validate_device(const QString& device);
+
+}  // namespace plenvo

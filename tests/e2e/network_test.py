@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""The panel on a unit reached over the network: through the real ser2net
+in front of the simulated unit's pseudo-terminal, as raw TCP
+(socket://HOST:PORT) and as Telnet with RFC 2217 (rfc2217://HOST:PORT), and
+on plenvo-sim serving TCP itself. Each line carries the state request and
+its 19 reports, a click and its answer, and a report of 255, the byte
+Telnet escapes. plenvo-sim serves one client at a time: a new one cuts off
+the panel, which then finds its line lost.
+
+Usage: network_test.py BIN_DIR   (the folder holding plenvo and plenvo-sim)
+"""
+
+import socket
+import time
+
+from harness import expect
+from link_test import closes_cleanly, state_request_syncs
+from panel_driver import CANT_WORK_1, FRAME_WAIT_S, STATE_ORDER, YUV, run_checks
+
+WHOLE_FILE_LIMIT_S = 60
+
+
+def through_ser2net(telnet):
+    def ports(sim):
+        return ["--com1", sim.session.start_ser2net(sim.device, telnet).url]
+    return ports
+
+
+def click_answered(rig):
+    log, _ = rig.act(lambda: rig.click_main(YUV), "IN 2")
+    expect(log[-1:] == ["RX IN 2"], f"the unit got {log}")
+
+
+def report_of_255_parsed(rig):
+    _, trace_mark = rig.marks()
+    rig.sim.tell("send BR 255")
+    rig.sim.tell("send CO 40")
+    rig.wait_trace("rx", "CO 40", trace_mark)
+    received = rig.traced_frames("rx", trace_mark)
+    expect(received == [("BR", 255), ("CO", 40)], f"the panel parsed {received}")
+
+
+def read_frames(client, count):
+    data = b""
+    deadline = time.monotonic() + FRAME_WAIT_S
+    while len(data) < 3 * count and time.monotonic() < deadline:
+        client.settimeout(max(deadline - time.monotonic(), 0.01))
+        chunk = client.recv(4096)
+        expect(chunk, "plenvo-sim closed the new connection")
+        data += chunk
+    return [data[i:i + 2].decode("latin-1") for i in range(0, len(data) - 2, 3)]
+
+
+def new_client_cuts_off_the_panel(rig):
+    _, trace_mark = rig.marks()
+    host, port = rig.sim.device[len("socket://"):].rsplit(":", 1)
+    with socket.create_connection((host, int(port)), timeout=FRAME_WAIT_S) as client:
+        client.sendall(b"AL\0")
+        letters = read_frames(client, len(STATE_ORDER))
+        expect(letters == STATE_ORDER, f"the new client got {letters}")
+        rig.wait_trace("msg", CANT_WORK_1, trace_mark)
+
+
+STEPS = [state_request_syncs, click_answered, report_of_255_parsed, closes_cleanly]
+
+if __name__ == "__main__":
+    run_checks(__doc__, [
+        ({"ports": through_ser2net(telnet=False)}, STEPS),
+        ({"ports": through_ser2net(telnet=True)}, STEPS),
+        ({"sim_options": ["--tcp", "127.0.0.1:0"]}, STEPS[:-1] + [new_client_cuts_off_the_panel, closes_cleanly]),
+    ], limit=WHOLE_FILE_LIMIT_S)
