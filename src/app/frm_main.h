@@ -137,6 +137,7 @@ private:
 
     void link_message(const QString& text) override;
     void link_port_changed() override;
+    void link_port_failed(int port, const QString& reason) override;
     void link_frame_applied(const protocol::Frame& frame, int code) override;
 
     void power_click();

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <cstdio>
+
 #include "adjust/frm_adj.h"
 #include "app/frm_main.h"
 #include "video/frm_video.h"
@@ -82,9 +84,15 @@ void FrmMain::link_port_changed()
         show_port_indicator();
     for (const auto& [element, port] : {std::pair{kCom1Element, 1}, std::pair{kCom2Element, 2}}) {
         const QString name = QStringLiteral("COM%1").arg(port);
-        const bool this_port = port == state.com_port && !link_.line_problem().isEmpty();
-        img_btn(element)->setToolTip(this_port ? name + QStringLiteral(": ") + link_.line_problem() : name);
+        const QString problem = link_.line_problem(port);
+        img_btn(element)->setToolTip(problem.isEmpty() ? name : name + QStringLiteral(": ") + problem);
     }
+}
+
+void FrmMain::link_port_failed(int port, const QString& reason)
+{
+    const QByteArray line = QStringLiteral("plenvo: COM%1: %2\n").arg(port).arg(reason).toLocal8Bit();
+    std::fputs(line.constData(), stderr);
 }
 
 void FrmMain::link_frame_applied(const protocol::Frame&, int)

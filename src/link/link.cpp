@@ -39,7 +39,14 @@ const char* const kNoAnswerHint =
     "The unit does not answer. Check that it is switched on, that the cable is in its RS-232 "
     "socket (a null-modem cable or adapter where the unit needs one), and that this port is "
     "the device the unit is connected to.";
-const char* const kLostHint = "The device went away; the port is tried again every second.";
+// A local device is back within a second of being plugged in again; a
+// network line whose far end restarts is asked less and less often.
+constexpr int kReopenNetworkMaxMs = 10000;
+
+QString lost_problem(const QString& reason, int retry_ms)
+{
+    return reason + QStringLiteral(" (the port is tried again every %1 s)").arg(retry_ms / 1000);
+}
 
 bool same_letters(const protocol::Frame& a, const protocol::Frame& b)
 {
@@ -91,14 +98,22 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
 
 Link::~Link() = default;
 
+QString Link::line_problem(int port) const
+{
+    const auto it = line_problems_.find(port);
+    return it == line_problems_.end() ? QString() : it->second;
+}
+
 bool Link::open_port(int port)
 {
     listener_.link_message(QString());
     // The user's choice of port ends any waiting for a lost device.
     timReopen_->set_enabled(false);
     const bool opened = open_line(port);
-    if (!opened)
+    if (!opened) {
         listener_.link_message(cant_work(port));
+        listener_.link_port_failed(port, line_problems_[port]);
+    }
     listener_.link_port_changed();
     return opened;
 }
@@ -125,7 +140,7 @@ bool Link::open_line(int port)
     // The received bytes were just discarded; a partial frame kept from
     // before would be completed by unrelated bytes.
     assembler_.clear();
-    line_problem_ = opened ? QString() : QStringLiteral("The port cannot be opened.");
+    line_problems_[port] = opened ? QString() : serial_.error_text();
     return opened;
 }
 
@@ -141,9 +156,12 @@ void Link::close_port()
 // work, so the user knows to pick the port again once it is back.
 void Link::report_port_lost()
 {
+    const QString reason = serial_.error_text();
     close_port();
-    line_problem_ = QString::fromLatin1(kLostHint);
+    timReopen_->set_interval(kReopenMs);
+    line_problems_[state_.com_port] = lost_problem(reason, kReopenMs);
     listener_.link_message(cant_work(state_.com_port));
+    listener_.link_port_failed(state_.com_port, reason);
     listener_.link_port_changed();
     timReopen_->set_enabled(true);
 }
@@ -153,7 +171,10 @@ void Link::report_port_lost()
 void Link::try_reopening()
 {
     if (!open_line(state_.com_port)) {
-        line_problem_ = QString::fromLatin1(kLostHint);
+        if (serial_.network_line())
+            timReopen_->set_interval(std::min(2 * timReopen_->interval(), kReopenNetworkMaxMs));
+        line_problems_[state_.com_port] = lost_problem(serial_.error_text(), timReopen_->interval());
+        listener_.link_port_changed();
         return;
     }
     timReopen_->set_enabled(false);
@@ -201,7 +222,7 @@ void Link::no_answer()
     timNoAnswer_->set_enabled(false);
     if (!state_.port_ok)
         return;
-    line_problem_ = QString::fromLatin1(kNoAnswerHint);
+    line_problems_[state_.com_port] = QString::fromLatin1(kNoAnswerHint);
     listener_.link_message(no_answer_message(state_.com_port));
     listener_.link_port_changed();
 }
@@ -329,8 +350,9 @@ bool Link::stale_answer(const protocol::Frame& frame) const
 void Link::apply(const protocol::Frame& frame)
 {
     timNoAnswer_->set_enabled(false);
-    if (line_problem_ == QLatin1String(kNoAnswerHint)) {
-        line_problem_.clear();
+    QString& problem = line_problems_[state_.com_port];
+    if (problem == QLatin1String(kNoAnswerHint)) {
+        problem.clear();
         listener_.link_port_changed();
     }
     const bool stale = stale_answer(frame);

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,6 +29,8 @@ public:
     // The port opened, failed, was lost or came back by itself: its
     // indicator and what `line_problem` says may have changed.
     virtual void link_port_changed() = 0;
+    // A port could not be opened or its device went away, and why.
+    virtual void link_port_failed(int port, const QString& reason) = 0;
     // A reply frame was stored in the device state; `code` is its reply code.
     virtual void link_frame_applied(const protocol::Frame& frame, int code) = 0;
 };
@@ -64,9 +67,9 @@ public:
     // back within a second, the message line says the unit does not answer.
     TxResult request_state();
 
-    // What is wrong with the line, for the port's tooltip: why it cannot be
+    // What is wrong with a port's line, for its tooltip: why it cannot be
     // opened, or that the unit does not answer. Empty while all is well.
-    const QString& line_problem() const { return line_problem_; }
+    QString line_problem(int port) const;
 
     // The latest value chosen for the setting of these letters has not been
     // answered by the unit yet: it is on its way, or its sending failed.
@@ -127,7 +130,8 @@ private:
     uint64_t port_generation_ = 0;
     bool polling_ = false;
     bool timeout_after_poll_ = false;
-    QString line_problem_;
+    // By port: each keeps its own reason, also when start-up tried both.
+    std::map<int, QString> line_problems_;
 
     // The command on the line and whether its answer has been applied.
     std::optional<protocol::Frame> in_flight_;

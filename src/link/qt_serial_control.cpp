@@ -94,4 +94,11 @@ bool QtSerialControl::set_settings(const QString& settings)
     return true;
 }
 
+bool QtSerialControl::network_line() const
+{
+    QString error;
+    const std::optional<LineDevice> device = parse_device(device_for_port_(port_), error);
+    return device && device->kind != LineDevice::Kind::SerialPort;
+}
+
 }  // namespace plenvo

@@ -35,6 +35,7 @@ public:
     bool drain_output(int timeout_ms) override { return !line_ || line_->drain(timeout_ms); }
     bool device_lost() const override { return line_ && line_->lost(); }
     QString error_text() const override;
+    bool network_line() const override;
 
 private:
     bool open_line();

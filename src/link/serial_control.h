@@ -44,6 +44,9 @@ public:
     // Why the last opening failed or the device was lost, naming the device
     // and the system's reason, e.g. "/dev/ttyUSB0: no such device".
     virtual QString error_text() const = 0;
+    // The selected port's device is served over the network: a lost one is
+    // tried again less often than a local device.
+    virtual bool network_line() const { return false; }
 };
 
 }  // namespace plenvo

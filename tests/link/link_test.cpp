@@ -18,6 +18,7 @@ class Recorder final : public LinkListener {
 public:
     void link_message(const QString& text) override { messages.push_back(text); }
     void link_port_changed() override { ++port_changes; }
+    void link_port_failed(int, const QString& reason) override { failures.push_back(reason); }
     void link_frame_applied(const Frame& frame, int) override
     {
         applied.push_back(frame);
@@ -30,6 +31,7 @@ public:
     std::vector<QString> messages;
     std::vector<Frame> applied;
     int port_changes = 0;
+    std::vector<QString> failures;
     std::function<void(const Frame&)> on_applied;
 };
 
@@ -211,6 +213,45 @@ TEST_F(LinkAloneTest, APollNeverRunsInsideAnother)
     platform.run_for(1500);
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(listener.applied.back(), (Frame{'B', 'R', 0})) << "in the order received";
+}
+
+TEST_F(LinkAloneTest, EachPortKeepsItsOwnReasonForNotWorking)
+{
+    serial.openable = {};
+    serial.error = "/dev/ttyUSB0: no such device";
+    EXPECT_FALSE(link.open_port(1));
+    serial.error = "/dev/ttyS1: permission denied";
+    EXPECT_FALSE(link.open_port(2));
+    EXPECT_EQ(link.line_problem(1), "/dev/ttyUSB0: no such device");
+    EXPECT_EQ(link.line_problem(2), "/dev/ttyS1: permission denied");
+    EXPECT_EQ(listener.failures, (std::vector<QString>{"/dev/ttyUSB0: no such device", "/dev/ttyS1: permission denied"}));
+    EXPECT_TRUE(listener.said("COM2: can't work !"));
+}
+
+TEST_F(LinkAloneTest, ALostNetworkLineIsTriedAgainLessAndLessOften)
+{
+    serial.network = true;
+    serial.error = "socket://10.0.0.9:4999: connection refused";
+    serial.lose_device();
+    serial.openable = {};
+    platform.run_for(150);
+    std::vector<int> per_ten_seconds;
+    for (int i = 0; i < 4; ++i) {
+        const int at_start = serial.open_attempts;
+        platform.run_for(10000);
+        per_ten_seconds.push_back(serial.open_attempts - at_start);
+    }
+    EXPECT_EQ(per_ten_seconds, (std::vector<int>{3, 1, 1, 1})) << "after 1, 2, 4 and 8 s, then every 10 s";
+    EXPECT_TRUE(link.line_problem(1).contains("connection refused"));
+    EXPECT_TRUE(link.line_problem(1).contains("every 10 s"));
+
+    // The far end is back: reopened, asked for its state.
+    serial.openable = {1};
+    answering();
+    platform.run_for(11000);
+    EXPECT_TRUE(state.port_ok);
+    EXPECT_EQ(serial.sent_with('A', 'L').size(), 1u);
+    EXPECT_TRUE(link.line_problem(1).isEmpty());
 }
 
 TEST_F(LinkAloneTest, ALostDeviceClosesThePortAndSaysSo)

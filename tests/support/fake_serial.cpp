@@ -45,6 +45,7 @@ bool FakeSerial::set_port_open(bool open)
         open_ = false;
         return true;
     }
+    ++open_attempts;
     if (open_ || !openable.count(comm_port))
         return false;
     open_ = true;

@@ -34,6 +34,8 @@ public:
     int comm_port = 0;
     // What error_text() says.
     QString error;
+    bool network = false;
+    int open_attempts = 0;
 
     // Bytes from the unit, readable from now on.
     void receive(const QByteArray& bytes) { in_ += bytes; }
@@ -63,6 +65,7 @@ public:
     bool drain_output(int) override { return true; }
     bool device_lost() const override { return lost_; }
     QString error_text() const override { return error; }
+    bool network_line() const override { return network; }
 
     int input_mode = 0;
     int input_len = -1;

@@ -218,7 +218,7 @@ TEST_F(LinkTest, ALostDeviceIsReportedAndTriedAgainUntilItIsBack)
     EXPECT_FALSE(frm->timRx().enabled());
     EXPECT_EQ(frm->message(), "COM1: can't work !");
     EXPECT_EQ(picture(19), "com1_err");
-    EXPECT_TRUE(frm->img_btn(19)->toolTip().contains("went away"));
+    EXPECT_TRUE(frm->img_btn(19)->toolTip().contains("tried again every 1 s"));
 
     platform.run_for(3000);
     EXPECT_FALSE(state.port_ok);
