@@ -211,9 +211,9 @@ class Ser2net(Process):
                          "      mdns: false\n")
         self._folder, self._env = folder, env
         self._starts = 0
-        self._start()
+        self.start()
 
-    def _start(self):
+    def start(self):
         self._starts += 1
         # -n: in the foreground; -d: its log on standard output, kept with
         # its errors; -u: no lock files in the system's lock folder.
@@ -227,7 +227,7 @@ class Ser2net(Process):
 
     def restart(self):
         self.terminate()
-        self._start()
+        self.start()
 
 
 class Panel(Process):

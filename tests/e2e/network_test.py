@@ -17,12 +17,15 @@ from harness import expect
 from link_test import closes_cleanly, state_request_syncs
 from panel_driver import CANT_WORK_1, FRAME_WAIT_S, STATE_ORDER, YUV, run_checks
 
-WHOLE_FILE_LIMIT_S = 60
+WHOLE_FILE_LIMIT_S = 80
+# A lost network line is tried again after 1, 2 and 4 s.
+RECONNECT_WAIT_S = 8
 
 
 def through_ser2net(telnet):
     def ports(sim):
-        return ["--com1", sim.session.start_ser2net(sim.device, telnet).url]
+        sim.ser2net = sim.session.start_ser2net(sim.device, telnet)
+        return ["--com1", sim.ser2net.url]
     return ports
 
 
@@ -61,11 +64,29 @@ def new_client_cuts_off_the_panel(rig):
         rig.wait_trace("msg", CANT_WORK_1, trace_mark)
 
 
+def dropped_and_restored(rig):
+    # The serial server goes away, and the unit is switched to 576P at its
+    # own front panel meanwhile: once the server is back the panel finds
+    # the line by itself and shows the unit as it is now.
+    _, trace_mark = rig.marks()
+    rig.sim.ser2net.terminate()
+    rig.wait_trace("msg", CANT_WORK_1, trace_mark)
+    rig.sim.tell("send OU 5")
+    rig.sim.state()
+    back_mark = len(rig.trace())
+    rig.sim.ser2net.start()
+    rig.wait_trace("tx", "AL 0", back_mark, timeout=RECONNECT_WAIT_S)
+    rig.wait_trace("rx", "OU 5", back_mark)
+    rig.wait_synced(back_mark)
+    click_answered(rig)
+
+
 STEPS = [state_request_syncs, click_answered, report_of_255_parsed, closes_cleanly]
+SER2NET_STEPS = STEPS[:-1] + [dropped_and_restored, closes_cleanly]
 
 if __name__ == "__main__":
     run_checks(__doc__, [
-        ({"ports": through_ser2net(telnet=False)}, STEPS),
-        ({"ports": through_ser2net(telnet=True)}, STEPS),
+        ({"ports": through_ser2net(telnet=False)}, SER2NET_STEPS),
+        ({"ports": through_ser2net(telnet=True)}, SER2NET_STEPS),
         ({"sim_options": ["--tcp", "127.0.0.1:0"]}, STEPS[:-1] + [new_client_cuts_off_the_panel, closes_cleanly]),
     ], limit=WHOLE_FILE_LIMIT_S)
