@@ -10,8 +10,11 @@
 
 #include <optional>
 
+#include "link/qt_serial_control.h"
 #include "running_panel.h"
+#include "sim/tcp_line.h"
 #include "sim/unit.h"
+#include "unit_on_line.h"
 
 namespace plenvo::bench {
 
@@ -66,10 +69,50 @@ void BM_ClickToWire(benchmark::State& st)
         st.SkipWithError("a command failed");
 }
 
+// The same press, until its frame has reached a unit served on a loopback
+// TCP port (socket://): the network line's own cost included. Goal: 2 ms.
+void BM_ClickToWireNetwork(benchmark::State& st)
+{
+    std::string error;
+    std::unique_ptr<sim::TcpLine> tcp = sim::TcpLine::open("127.0.0.1:0", error);
+    if (!tcp) {
+        st.SkipWithError(error.c_str());
+        return;
+    }
+    const QString device = QString::fromStdString(tcp->device());
+    UnitOnLine unit(std::move(tcp));
+    QtSerialControl line([device](int) { return device; });
+    RunningPanel panel(&line);
+    if (!panel.ready_for(st))
+        return;
+    Clock::time_point pressed;
+    std::optional<double> arrived;
+    unit.on_command = [&](const protocol::Frame&) {
+        if (!arrived)
+            arrived = seconds_since(pressed);
+    };
+
+    int element = k720pElement;
+    for (auto _ : st) {
+        arrived.reset();
+        pressed = Clock::now();
+        click(*panel.frm().img_btn(element));
+        if (!arrived) {
+            st.SkipWithError("the press sent no frame");
+            return;
+        }
+        st.SetIterationTime(*arrived);
+        element = element == k720pElement ? kVgaElement : k720pElement;
+    }
+    if (!panel.frm().message().isEmpty())
+        st.SkipWithError("a command failed");
+}
+
 }  // namespace
 
 // Each press is followed by the 0.2 s wait for the reply: a fixed count
 // keeps the run short.
 BENCHMARK(BM_ClickToWire)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClickToWireNetwork)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 
 }  // namespace plenvo::bench

@@ -13,14 +13,16 @@ constexpr int kVideoElement = 16;
 
 }  // namespace
 
-RunningPanel::RunningPanel()
+RunningPanel::RunningPanel(SerialControl* line) : line_(line ? line : &serial_)
 {
     state = DeviceState{};
     shell = ShellState{};
-    frm_ = std::make_unique<FrmMain>(platform_, serial_, SettingsFile(folder_.filePath(kSettingsFileName)));
+    frm_ = std::make_unique<FrmMain>(platform_, *line_, SettingsFile(folder_.filePath(kSettingsFileName)));
     frm_->Form_Load(false);
-    serial_.receive(protocol::Frame{'P', 'W', 1});
-    frm_->link().timRx_Timer();
+    if (!line) {
+        serial_.receive(protocol::Frame{'P', 'W', 1});
+        frm_->link().timRx_Timer();
+    }
     for (int element : {kAdjElement, kVideoElement})
         frm_->img_btn(element)->on_press(element);
 }

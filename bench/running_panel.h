@@ -19,7 +19,8 @@ namespace plenvo::bench {
 // both companion windows open.
 class RunningPanel {
 public:
-    RunningPanel();
+    // Over the scripted line, or over `line` when given (a real one).
+    explicit RunningPanel(SerialControl* line = nullptr);
     ~RunningPanel();
     RunningPanel(const RunningPanel&) = delete;
     RunningPanel& operator=(const RunningPanel&) = delete;
@@ -38,6 +39,7 @@ private:
     // nothing else runs on it.
     testing::SimPlatform line_clock_;
     testing::FakeSerial serial_{line_clock_};
+    SerialControl* line_;
     std::unique_ptr<FrmMain> frm_;
 };
 
