@@ -36,6 +36,28 @@ void click(QWidget& widget)
     QCoreApplication::sendEvent(&widget, &release);
 }
 
+// Presses 720P and VGA in turn; each iteration's time is from the press
+// until `reached`, which the line sets (from `pressed`) when the frame got
+// where it is measured to.
+void time_presses(benchmark::State& st, RunningPanel& panel, Clock::time_point& pressed,
+                  std::optional<double>& reached)
+{
+    int element = k720pElement;
+    for (auto _ : st) {
+        reached.reset();
+        pressed = Clock::now();
+        click(*panel.frm().img_btn(element));
+        if (!reached) {
+            st.SkipWithError("the press sent no frame");
+            return;
+        }
+        st.SetIterationTime(*reached);
+        element = element == k720pElement ? kVgaElement : k720pElement;
+    }
+    if (!panel.frm().message().isEmpty())
+        st.SkipWithError("a command failed");
+}
+
 void BM_ClickToWire(benchmark::State& st)
 {
     RunningPanel panel;
@@ -53,20 +75,7 @@ void BM_ClickToWire(benchmark::State& st)
             panel.serial().receive(reply);
     };
 
-    int element = k720pElement;
-    for (auto _ : st) {
-        handed_over.reset();
-        pressed = Clock::now();
-        click(*panel.frm().img_btn(element));
-        if (!handed_over) {
-            st.SkipWithError("the press sent no frame");
-            return;
-        }
-        st.SetIterationTime(*handed_over);
-        element = element == k720pElement ? kVgaElement : k720pElement;
-    }
-    if (!panel.frm().message().isEmpty())
-        st.SkipWithError("a command failed");
+    time_presses(st, panel, pressed, handed_over);
 }
 
 // The same press, until its frame has reached a unit served on a loopback
@@ -92,20 +101,7 @@ void BM_ClickToWireNetwork(benchmark::State& st)
             arrived = seconds_since(pressed);
     };
 
-    int element = k720pElement;
-    for (auto _ : st) {
-        arrived.reset();
-        pressed = Clock::now();
-        click(*panel.frm().img_btn(element));
-        if (!arrived) {
-            st.SkipWithError("the press sent no frame");
-            return;
-        }
-        st.SetIterationTime(*arrived);
-        element = element == k720pElement ? kVgaElement : k720pElement;
-    }
-    if (!panel.frm().message().isEmpty())
-        st.SkipWithError("a command failed");
+    time_presses(st, panel, pressed, arrived);
 }
 
 }  // namespace
