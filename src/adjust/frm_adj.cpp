@@ -1,5 +1,6 @@
 #include "adjust/frm_adj.h"
 
+#include "app/accessibility.h"
 #include "app/frm_main.h"
 #include "link/protocol.h"
 #include "skin/layout.h"
@@ -28,6 +29,10 @@ FrmAdj::FrmAdj(FrmMain& main)
         button->on_press = [this](int index) { main_.as_user([&] { img_btn_MouseDown(index); }); };
         img_btn_[size_t(element.index)] = button;
     }
+    for (const layout::ElementName& name : layout::kAdjNames)
+        img_btn_[size_t(name.index)]->set_name(name);
+    chain_in_reading_order({img_btn_.begin(), img_btn_.end()});
+    setWindowTitle(QString::fromLatin1(kCaption) + QStringLiteral(" – Adjustments"));
     main_.attach_drag(*this);
 }
 

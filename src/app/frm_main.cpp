@@ -7,6 +7,7 @@
 
 
 #include "adjust/frm_adj.h"
+#include "app/accessibility.h"
 #include "app/screen_fit.h"
 #include "platform/trace.h"
 #include "skin/layout.h"
@@ -70,12 +71,16 @@ void FrmMain::build_design()
     img_form_ = new QWidget(this);
     place(*img_form_, layout::kMainFormImage);
 
+    // The diagnostic box and its button lie out of sight: Tab never
+    // leads there.
     txt_msg_ = new QPlainTextEdit(this);
     place(*txt_msg_, layout::kMainDiagnosticText);
     txt_msg_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt_msg_->setFocusPolicy(Qt::NoFocus);
 
     cmd_clear_ = new QPushButton(QStringLiteral("clear"), this);
     place(*cmd_clear_, layout::kMainClearButton);
+    cmd_clear_->setFocusPolicy(Qt::NoFocus);
     connect(cmd_clear_, &QPushButton::clicked, this, &FrmMain::cmd_clear_Click);
 
     for (const layout::Element& element : layout::kMainButtons) {
@@ -87,6 +92,9 @@ void FrmMain::build_design()
         button->on_press = [this](int index) { as_user([&] { img_btn_MouseDown(index); }); };
         img_btn_[size_t(element.index)] = button;
     }
+    for (const layout::ElementName& name : layout::kMainNames)
+        img_btn_[size_t(name.index)]->set_name(name);
+    chain_in_reading_order({img_btn_.begin(), img_btn_.end()});
 }
 
 SkinButton* FrmMain::img_btn(int index) const

@@ -1,11 +1,15 @@
 #include "app/skin_widgets.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include "app/accessibility.h"
 #include "platform/platform.h"
 #include "skin/skin.h"
 
@@ -21,15 +25,22 @@ QPixmap skin_picture(QByteArrayView name)
     return skin::picture(QLatin1StringView(name.data(), name.size()));
 }
 
+bool lit_picture(QByteArrayView name)
+{
+    return name.endsWith("_on");
+}
+
 SkinButton::SkinButton(int index, QWidget* parent) : QWidget(parent), index_(index)
 {
+    install_skin_accessibility();
     setAttribute(Qt::WA_NoMousePropagation);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void SkinButton::show_picture(QByteArrayView name)
 {
-    picture_name_ = name.toByteArray();
+    const QByteArray before = std::exchange(picture_name_, name.toByteArray());
     pixmap_ = skin_picture(name);
     // Sized in the window's own pixels: a picture for a scaled screen has
     // twice as many of its own.
@@ -37,6 +48,20 @@ void SkinButton::show_picture(QByteArrayView name)
     if (picture_size != size())
         resize(picture_size);
     update();
+    announce_picture_change(*this, before);
+}
+
+void SkinButton::set_name(const layout::ElementName& name)
+{
+    role_ = name.role;
+    setAccessibleName(QString::fromLatin1(name.name));
+    setToolTip(accessibleName());
+}
+
+void SkinButton::press()
+{
+    if (isEnabled() && on_press)
+        on_press(index_);
 }
 
 void SkinButton::paintEvent(QPaintEvent*)
@@ -44,6 +69,7 @@ void SkinButton::paintEvent(QPaintEvent*)
     // Drawn the same enabled or not: the skin itself shows what a button
     // offers (the greyed bypass picture, for one).
     QPainter(this).drawPixmap(0, 0, pixmap_);
+    paint_focus_mark(*this);
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event)
@@ -53,10 +79,32 @@ void SkinButton::mousePressEvent(QMouseEvent* event)
         on_press(index_);
 }
 
+void SkinButton::keyPressEvent(QKeyEvent* event)
+{
+    constexpr int kPressKeys[] = {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter};
+    if (std::ranges::find(kPressKeys, event->key()) == std::end(kPressKeys)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    // A key held down presses once.
+    if (!event->isAutoRepeat())
+        press();
+}
+
+bool SkinButton::focusNextPrevChild(bool next)
+{
+    // Qt moves the focus on from a button disabled while it has it; the
+    // main panel disables its buttons while a press is handled, and the
+    // focus stays on the button pressed.
+    return !isEnabled() || QWidget::focusNextPrevChild(next);
+}
+
 SkinWindow::SkinWindow(Platform& platform, const char* background, QColor back_colour, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform_(platform),
       background_(skin_picture(background))
 {
+    install_skin_accessibility();
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, back_colour);
     setPalette(palette);

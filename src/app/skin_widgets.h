@@ -19,9 +19,13 @@ int32_t round_twips(double twips);
 // A skin picture by the name the panel's tables give it.
 QPixmap skin_picture(QByteArrayView name);
 
+// Whether a skin picture is the lit state of its family ("power_on").
+bool lit_picture(QByteArrayView name);
+
 // A skinned element: shows one skin picture at its own pixel size and
 // reports every press, of any mouse button, enabled or not, to its window
-// and never to the window underneath (which would start a drag).
+// and never to the window underneath (which would start a drag). Space and
+// Enter press it too, while it has the focus and is enabled.
 class SkinButton final : public QWidget {
     Q_OBJECT
 public:
@@ -33,17 +37,29 @@ public:
     // The name of the picture last shown, as it was asked for.
     const QByteArray& picture_name() const { return picture_name_; }
 
+    // Whether the picture shown is the lit one.
+    bool lit() const { return lit_picture(picture_name_); }
+
+    // Names the element for screen readers and in its tooltip.
+    void set_name(const layout::ElementName& name);
+    layout::Role role() const { return role_; }
+
     // Runs on a press while enabled.
     std::function<void(int index)> on_press;
+    // A press from the keyboard or a screen reader: on_press, while enabled.
+    void press();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     int index_;
     QByteArray picture_name_;
     QPixmap pixmap_;
+    layout::Role role_ = layout::Role::Button;
 };
 
 // A borderless skinned window whose geometry is kept in twips, the unit of

@@ -61,6 +61,42 @@ inline constexpr std::array<Element, 20> kMainButtons{{
     {22, {6735, 75, 225, 180}, nullptr},
 }};
 
+// What a screen reader tells of an element besides its name: a plain
+// button, a switch (on while lit), one choice of a group (selected while
+// lit), or a serial port (selected while open; its picture's state is told
+// in words: on, off or error).
+enum class Role { Button, Switch, Choice, Port };
+
+// An element's name, said by screen readers and shown as its tooltip.
+struct ElementName {
+    int index;
+    const char* name;
+    Role role;
+};
+
+inline constexpr std::array<ElementName, 20> kMainNames{{
+    {0, "Power", Role::Switch},
+    {1, "Input CV", Role::Choice},
+    {2, "Input SV", Role::Choice},
+    {3, "Input YUV", Role::Choice},
+    {4, "Input PC", Role::Choice},
+    {5, "Output VGA", Role::Choice},
+    {6, "Output 480P", Role::Choice},
+    {7, "Output SVGA", Role::Choice},
+    {8, "Output 576P", Role::Choice},
+    {9, "Output XGA", Role::Choice},
+    {10, "Output SXGA", Role::Choice},
+    {11, "Output 1080I", Role::Choice},
+    {12, "Output 720P", Role::Choice},
+    {13, "PC bypass", Role::Choice},
+    {15, "Adjustments", Role::Switch},
+    {16, "Video", Role::Switch},
+    {19, "Port COM1", Role::Port},
+    {20, "Port COM2", Role::Port},
+    {21, "Minimise", Role::Button},
+    {22, "Exit", Role::Button},
+}};
+
 // Adjustment window. There is no element 15.
 inline constexpr Rect kAdjClient{0, 0, 3450, 2625};
 inline constexpr std::array<Element, 21> kAdjButtons{{
@@ -87,6 +123,30 @@ inline constexpr std::array<Element, 21> kAdjButtons{{
     {21, {2640, 2350, 495, 240}, "off_off"},   // Freeze off
 }};
 
+inline constexpr std::array<ElementName, 21> kAdjNames{{
+    {0, "Display on", Role::Choice},
+    {1, "Display off", Role::Choice},
+    {2, "Aspect 4:3", Role::Choice},
+    {3, "Aspect 16:9", Role::Choice},
+    {4, "IR Sensor on", Role::Choice},
+    {5, "IR Sensor off", Role::Choice},
+    {6, "Front Panel Lock on", Role::Choice},
+    {7, "Front Panel Lock off", Role::Choice},
+    {8, "3D Enhance on", Role::Choice},
+    {9, "3D Enhance off", Role::Choice},
+    {10, "Digital NR on", Role::Choice},
+    {11, "Digital NR off", Role::Choice},
+    {12, "Osd on", Role::Choice},
+    {13, "Osd off", Role::Choice},
+    {14, "Aspect std", Role::Choice},
+    {16, "PC Loop Bypass enable", Role::Choice},
+    {17, "PC Loop Bypass disable", Role::Choice},
+    {18, "Blank on", Role::Choice},
+    {19, "Blank off", Role::Choice},
+    {20, "Freeze on", Role::Choice},
+    {21, "Freeze off", Role::Choice},
+}};
+
 // Video settings window: six sliders (0..63) with their value labels, in the
 // order of kVideoSettingNames, and the reset button.
 inline constexpr Rect kVideoClient{0, 0, 7650, 1365};
@@ -109,5 +169,6 @@ inline constexpr std::array<Rect, 6> kVideoLabels{{
 inline constexpr Rect kVideoReset{7125, 75, 435, 1215};
 inline constexpr std::array<const char*, 6> kVideoSettingNames{"BRIGHT", "CONTRAST", "COLOR",
                                                                "SHARP",  "TINT",     "VOLUME"};
+inline constexpr ElementName kVideoResetName{0, "Reset", Role::Button};
 
 }  // namespace plenvo::layout

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "app/accessibility.h"
 #include "app/frm_main.h"
 #include "link/protocol.h"
 #include "skin/layout.h"
@@ -41,8 +42,10 @@ FrmVideo::FrmVideo(FrmMain& main)
     label_font.setPointSizeF(8.25);
     label_font.setStyleHint(QFont::SansSerif);
     for (int i = 0; i < int(hsr_video_.size()); ++i) {
-        auto* bar = new QScrollBar(Qt::Horizontal, this);
+        auto* bar = new SkinSlider(this);
         place(*bar, layout::kVideoSliders[size_t(i)]);
+        bar->setAccessibleName(QString::fromLatin1(layout::kVideoSettingNames[size_t(i)]));
+        bar->setToolTip(bar->accessibleName());
         bar->setRange(protocol::kVideoMin, protocol::kVideoMax);
         bar->setSingleStep(1);
         bar->setPageStep(kLargeStep);
@@ -66,7 +69,12 @@ FrmVideo::FrmVideo(FrmMain& main)
     place(*img_btn_, layout::kVideoReset);
     img_btn_->show_picture(skin::kReset);
     img_btn_->on_press = [this](int) { main_.as_user([&] { img_btn_MouseDown(); }); };
+    img_btn_->set_name(layout::kVideoResetName);
 
+    std::vector<QWidget*> controls(hsr_video_.begin(), hsr_video_.end());
+    controls.push_back(img_btn_);
+    chain_in_reading_order(controls);
+    setWindowTitle(QString::fromLatin1(kCaption) + QStringLiteral(" – Video"));
     main_.attach_drag(*this);
 }
 
