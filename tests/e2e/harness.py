@@ -30,6 +30,7 @@ from collections import namedtuple
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LSAN_SUPPRESSIONS = os.path.join(REPO, "tests", "lsan.supp")
 SCREEN = "1280x1024x24"
+AT_SPI_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 START_TIMEOUT_S = 10
 STOP_TIMEOUT_S = 5
 
@@ -302,26 +303,48 @@ class Session(contextlib.AbstractContextManager):
         self._processes.append(process)
         return process
 
+    def _start_announcing(self, name, command):
+        """Starts a server that writes where it can be reached, one line, to
+        a pipe whose descriptor number is appended to the last argument of
+        `command`; returns the line."""
+        read_end, write_end = os.pipe()
+        command = [*command[:-1], command[-1] + str(write_end)]
+        server = self._track(Process(command, self.folder, name, self.env, pass_fds=(write_end,),
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL))
+        os.close(write_end)
+        line = b""
+        with open(read_end, "rb", buffering=0) as answer:
+            while not line.endswith(b"\n"):
+                ready = select.select([answer], [], [], START_TIMEOUT_S)[0]
+                expect(ready and server.running(), f"{name} did not start: {server.stderr_text()}")
+                chunk = answer.read(256)
+                expect(chunk, f"{name} did not say where it is: {server.stderr_text()}")
+                line += chunk
+        return line.decode().strip()
+
     def start_xvfb(self):
         """A private X server on a free display; returns its name, e.g. ":5"."""
-        read_end, write_end = os.pipe()
         # Without -noreset the server resets whenever its last client leaves,
         # and a panel connecting just then is turned away.
-        command = ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset"]
-        xvfb = self._track(Process(command, self.folder, "Xvfb", self.env, pass_fds=(write_end,),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL))
-        os.close(write_end)
-        number = b""
-        with open(read_end, "rb", buffering=0) as answer:
-            while not number.endswith(b"\n"):
-                ready = select.select([answer], [], [], START_TIMEOUT_S)[0]
-                expect(ready and xvfb.running(), f"Xvfb did not start: {xvfb.stderr_text()}")
-                chunk = answer.read(16)
-                expect(chunk, f"Xvfb did not give its display: {xvfb.stderr_text()}")
-                number += chunk
-        self.display = ":" + number.decode().strip()
+        number = self._start_announcing("Xvfb", ["Xvfb", "-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset",
+                                                 "-displayfd", ""])
+        self.display = ":" + number
         self.env["DISPLAY"] = self.display
         return self.display
+
+    def start_accessibility_bus(self):
+        """A private D-Bus session with the accessibility bus on it, as a
+        desktop has them; panels started from here on show themselves there
+        to screen readers. Returns the session bus's address."""
+        address = self._start_announcing("dbus-daemon", ["dbus-daemon", "--session", "--nofork",
+                                                         "--print-address="])
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        # Starts the accessibility bus, whose registry of applications the
+        # bus starts when the first one asks for it.
+        self._track(Process([AT_SPI_BUS_LAUNCHER, "--launch-immediately"], self.folder, "at-spi-bus-launcher",
+                            self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL))
+        self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        return address
 
     def start_sim(self, *options):
         sim = self._track(Sim([os.path.join(self.bin_dir, "plenvo-sim"), *options],

@@ -70,6 +70,8 @@ def _pixel_rect(numbers):
 def _read_layout(path=LAYOUT_HEADER):
     with open(path) as header:
         text = header.read()
+    names = {name: {int(index): element for index, element in re.findall(r'\{(\d+), "([^"]+)"', body)}
+             for name, body in re.findall(r"constexpr std::array<ElementName, \d+> (k\w+)\{\{(.*?)\}\};", text, re.S)}
     rects = {name: _pixel_rect(numbers) for name, *numbers in
              re.findall(r"constexpr Rect (k\w+)\{(-?\d+), (-?\d+), (-?\d+), (-?\d+)\};", text)}
     elements, rect_arrays = {}, {}
@@ -79,11 +81,13 @@ def _read_layout(path=LAYOUT_HEADER):
     for name, body in re.findall(r"constexpr std::array<Rect, \d+> (k\w+)\{\{(.*?)\}\};", text, re.S):
         rect_arrays[name] = [_pixel_rect(numbers) for numbers in
                              re.findall(r"\{(\d+), (\d+), (\d+), (\d+)\}", body)]
-    return rects, elements, rect_arrays
+    return rects, elements, rect_arrays, names
 
 
-_RECTS, _ELEMENTS, _RECT_ARRAYS = _read_layout()
+_RECTS, _ELEMENTS, _RECT_ARRAYS, _NAMES = _read_layout()
 MAIN_BUTTONS = _ELEMENTS["kMainButtons"]
+# What screen readers call the main panel's elements, by index.
+MAIN_NAMES = _NAMES["kMainNames"]
 ADJ_BUTTONS = _ELEMENTS["kAdjButtons"]
 VIDEO_SLIDERS = _RECT_ARRAYS["kVideoSliders"]
 VIDEO_LABELS = _RECT_ARRAYS["kVideoLabels"]
@@ -172,12 +176,15 @@ class Rig:
     settings file is watched from before it starts."""
 
     def __init__(self, session, sim_options=(), sim_setup=(), settings=DEFAULT_SETTINGS, ports=None,
-                 synced=True):
+                 synced=True, accessible=False):
         """`sim_setup`: front-panel commands for the unit before the panel
         starts; `ports`: a function of the sim giving the panel's port
-        options (default: --com1 on the sim)."""
+        options (default: --com1 on the sim); `accessible`: the panel shows
+        itself to screen readers on a private accessibility bus."""
         self.session = session
         session.start_xvfb()
+        if accessible:
+            session.start_accessibility_bus()
         # The options of ./test.sh, where it set them; these when run alone.
         session.env.setdefault("ASAN_OPTIONS", ASAN_OPTIONS)
         self.sim = session.start_sim(*sim_options)
