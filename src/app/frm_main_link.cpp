@@ -83,7 +83,7 @@ void FrmMain::link_port_changed()
     if (!opening_port_)
         show_port_indicator();
     for (const auto& [element, port] : {std::pair{kCom1Element, 1}, std::pair{kCom2Element, 2}}) {
-        const QString name = QStringLiteral("COM%1").arg(port);
+        const QString name = img_btn(element)->accessibleName();
         const QString problem = link_.line_problem(port);
         img_btn(element)->setToolTip(problem.isEmpty() ? name : name + QStringLiteral(": ") + problem);
     }

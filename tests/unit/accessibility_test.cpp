@@ -22,10 +22,12 @@ protected:
 
     static QAccessibleInterface& reader(QWidget* widget) { return *QAccessible::queryAccessibleInterface(widget); }
 
+    // The button of that name, shown in its tooltip too (a port's adds
+    // what is wrong with its line).
     static QAccessibleInterface& named(const QWidget* window, const char* name)
     {
         for (SkinButton* button : window->findChildren<SkinButton*>(Qt::FindDirectChildrenOnly))
-            if (button->accessibleName() == QLatin1String(name) && button->toolTip() == QLatin1String(name))
+            if (button->accessibleName() == QLatin1String(name) && button->toolTip().startsWith(QLatin1String(name)))
                 return reader(button);
         throw std::runtime_error(std::string("no button with name and tooltip ") + name);
     }

@@ -256,7 +256,7 @@ TEST_F(LinkTest, AUnitThatAnswersNothingIsNamedAndTheTooltipSaysWhatToCheck)
 
     // Once the unit speaks, the hint goes.
     report('P', 'W', 1);
-    EXPECT_EQ(frm->img_btn(19)->toolTip(), "COM1");
+    EXPECT_EQ(frm->img_btn(19)->toolTip(), "Port COM1");
 }
 
 TEST_F(LinkTest, ADeviceLostDuringAWaitEndsItAsAFailure)
