@@ -52,7 +52,7 @@ RESEND_S = 0.2            # and is sent again this often meanwhile
 # before that is lost. This is how long to let a finished command end.
 SETTLE_S = 0.35
 FRAME_WAIT_S = 3          # generous: two ASan programs share two cores
-WHOLE_FILE_LIMIT_S = 14
+WHOLE_FILE_LIMIT_S = 45  # a bound against a hang; two ASan programs on two loaded cores are slow
 
 Rect = namedtuple("Rect", "left top width height")   # pixels, in a window
 Point = namedtuple("Point", "x y")                    # screen pixels
