@@ -350,9 +350,9 @@ bool Link::stale_answer(const protocol::Frame& frame) const
 void Link::apply(const protocol::Frame& frame)
 {
     timNoAnswer_->set_enabled(false);
-    QString& problem = line_problems_[state_.com_port];
-    if (problem == QLatin1String(kNoAnswerHint)) {
-        problem.clear();
+    if (const auto silent = line_problems_.find(state_.com_port);
+        silent != line_problems_.end() && silent->second == QLatin1String(kNoAnswerHint)) {
+        silent->second.clear();
         listener_.link_port_changed();
     }
     const bool stale = stale_answer(frame);
