@@ -22,7 +22,7 @@ from harness import CheckFailed, expect, wait_for
 WHOLE_RUN_LIMIT_S = 24
 SAVED = b"1200\r\n3000\r\n1\r\n"
 MAIN_SIZE = (470, 175)
-SECOND_COPY_LIMIT_S = 1.0
+SECOND_COPY_LIMIT_S = 5.0  # an ASan start on a busy machine alone can take a second or two
 SCREEN_HEIGHT = int(harness.SCREEN.split("x")[1])
 
 
