@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "app/port_menu.h"
 #include "app/single_instance.h"
 #include "devices/port_devices.h"
 #include "platform/qt_platform.h"
@@ -102,6 +103,7 @@ int main(int argc, char** argv)
     plenvo::FrmMain frm(platform, serial, plenvo::SettingsFile::for_program(program_dir));
     QObject::connect(&frm, &plenvo::FrmMain::unloaded, &app, &QCoreApplication::quit);
     close_on_signals(frm);
+    plenvo::PortMenu port_menu(frm, devices);
 
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
