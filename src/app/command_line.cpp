@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/frm_main.h"
+#include "devices/port_devices.h"
 
 namespace plenvo {
 
@@ -17,6 +18,8 @@ struct Option {
     const char* value_name;  // nullptr for an option without a value
     const char* help;
     void (*apply)(CommandLine& options, const QString& value);
+    // Why a value cannot be taken, or nullopt; nullptr takes every value.
+    std::optional<QString> (*check)(const QString& value) = nullptr;
 };
 
 void end_with(CommandLine& options, QString output)
@@ -26,10 +29,10 @@ void end_with(CommandLine& options, QString output)
 }
 
 const Option kOptions[] = {
-    {"com1", nullptr, "DEVICE", "serial device behind port 1 (default %1)",
-     [](CommandLine& o, const QString& device) { o.devices[1] = device; }},
-    {"com2", nullptr, "DEVICE", "serial device behind port 2 (default %2)",
-     [](CommandLine& o, const QString& device) { o.devices[2] = device; }},
+    {"com1", nullptr, "DEVICE", "device behind port 1, kept for later runs",
+     [](CommandLine& o, const QString& device) { o.devices[1] = device; }, device_mistake},
+    {"com2", nullptr, "DEVICE", "device behind port 2, kept for later runs",
+     [](CommandLine& o, const QString& device) { o.devices[2] = device; }, device_mistake},
     {"trace", nullptr, nullptr, "one line on stderr per message, frame sent and reply received",
      [](CommandLine& o, const QString&) { o.trace = true; }},
     {"help", "h", nullptr, "this text", [](CommandLine& o, const QString&) { end_with(o, usage_text()); }},
@@ -111,6 +114,8 @@ QString take_own(const Option& own, const Argument& arg, const QStringList& argu
     }
     if (own.value_name && value.isEmpty())
         return arg.typed + QStringLiteral(" needs a ") + QString::fromLatin1(own.value_name).toLower();
+    if (const std::optional<QString> mistake = own.check ? own.check(value) : std::nullopt)
+        return arg.typed + QStringLiteral(": ") + *mistake;
     own.apply(result, value);
     return {};
 }
@@ -144,9 +149,24 @@ QString usage_text()
     }
     text += QStringLiteral(
         "\n"
+        "A DEVICE is a path (/dev/serial/by-id/..., /dev/ttyUSB0), socket://HOST:PORT\n"
+        "or rfc2217://HOST:PORT. Until one is chosen, port 1 is the first USB serial\n"
+        "adapter found and port 2 the second, then the built-in ports /dev/ttyS0 and\n"
+        "/dev/ttyS1. The devices are kept in plenvo-devices.ini beside the settings\n"
+        "file; a press on the panel's logo or Ctrl+P chooses them.\n"
+        "\n"
         "Options take one dash or two, and a value after a blank or '='.\n"
         "Options of Qt itself (-platform, -display, -style, ...) are passed on to Qt.\n");
-    return text.arg(device_for_port({}, 1), device_for_port({}, 2));
+    return text;
+}
+
+QStringList remember_devices(const CommandLine& options, PortDevices& devices)
+{
+    QStringList failures;
+    for (const auto& [port, device] : options.devices)
+        if (const std::optional<QString> failure = devices.choose(port, device))
+            failures << *failure;
+    return failures;
 }
 
 QString version_text()
@@ -172,17 +192,6 @@ CommandLine parse_command_line(const QStringList& arguments)
             return fail(mistake);
     }
     return result;
-}
-
-QString device_for_port(const CommandLine& options, int port)
-{
-    if (auto it = options.devices.find(port); it != options.devices.end())
-        return it->second;
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(port);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-#endif
 }
 
 }  // namespace plenvo

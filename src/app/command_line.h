@@ -8,9 +8,10 @@
 
 namespace plenvo {
 
+class PortDevices;
+
 struct CommandLine {
-    // Devices named for port numbers; numbers not named here take the
-    // platform's default device.
+    // Devices named for port numbers, each well formed.
     std::map<int, QString> devices;
     bool trace = false;
 
@@ -24,8 +25,9 @@ struct CommandLine {
 // ...), which are left in place for QApplication to take. Needs no display.
 CommandLine parse_command_line(const QStringList& arguments);
 
-// The device behind a port number: the option's, else the platform's own.
-QString device_for_port(const CommandLine& options, int port);
+// Keeps the devices the options name for later runs, each written at once
+// so that a crash loses none; returns why any could not be kept.
+QStringList remember_devices(const CommandLine& options, PortDevices& devices);
 
 QString usage_text();
 // "plenvo 1.42 (v 1.42H)": the release and the version the panel shows.

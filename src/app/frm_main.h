@@ -111,6 +111,7 @@ public:
     FrmVideo* frm_video() const;
     Timer& timRx() const { return link_.timRx(); }
     Timer& timTimeOut() const { return link_.timTimeOut(); }
+    QLabel* img_logo() const { return img_logo_; }
     QLabel* lab_ver() const { return lab_ver_; }
     QLabel* lab_msg() const { return lab_msg_; }
 

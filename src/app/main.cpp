@@ -8,8 +8,10 @@
 
 #include "app/command_line.h"
 #include "app/frm_main.h"
-#include "platform/qt_platform.h"
+#include "app/port_menu.h"
 #include "app/single_instance.h"
+#include "devices/port_devices.h"
+#include "platform/qt_platform.h"
 #include "platform/trace.h"
 #include "link/qt_serial_control.h"
 
@@ -87,11 +89,21 @@ int main(int argc, char** argv)
     plenvo::SingleInstance instance(program_dir);
     const bool another_copy_running = !instance.acquire();
 
+    // A second copy changes nothing, not even the devices.
+    plenvo::PortDevices devices = plenvo::PortDevices::for_program(program_dir);
+    if (!another_copy_running) {
+        if (!devices.problem().isEmpty())
+            qWarning("plenvo: %s", qPrintable(devices.problem()));
+        for (const QString& failure : plenvo::remember_devices(options, devices))
+            qWarning("plenvo: %s", qPrintable(failure));
+    }
+
     plenvo::QtPlatform platform;
-    plenvo::QtSerialControl serial([&options](int port) { return plenvo::device_for_port(options, port); });
+    plenvo::QtSerialControl serial([&devices](int port) { return devices.device(port); });
     plenvo::FrmMain frm(platform, serial, plenvo::SettingsFile::for_program(program_dir));
     QObject::connect(&frm, &plenvo::FrmMain::unloaded, &app, &QCoreApplication::quit);
     close_on_signals(frm);
+    plenvo::PortMenu port_menu(frm, devices);
 
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace plenvo {
 
 namespace {
@@ -74,6 +76,16 @@ std::optional<LineDevice> parse_device(const QString& device, QString& error)
     LineDevice line;
     line.path = device;
     return line;
+}
+
+QString device_string(const LineDevice& line)
+{
+    const auto scheme = std::find_if(std::begin(kSchemes), std::end(kSchemes),
+                                     [&](const Scheme& s) { return s.kind == line.kind; });
+    if (scheme == std::end(kSchemes))
+        return line.path;
+    const QString host = line.host.contains(':') ? '[' + line.host + ']' : line.host;
+    return QStringLiteral("%1%2:%3").arg(QLatin1String(scheme->prefix), host).arg(line.port);
 }
 
 std::optional<QString> validate_device(const QString& device)

@@ -22,6 +22,9 @@ struct LineDevice {
 // `error`, when it is malformed.
 std::optional<LineDevice> parse_device(const QString& device, QString& error);
 
+// The device string naming `line`, as parse_device reads it.
+QString device_string(const LineDevice& line);
+
 // Why the device string is malformed, or nullopt when it is well formed.
 std::optional<QString> validate_device(const QString& device);
 

@@ -51,6 +51,8 @@ bool FakeSerial::set_port_open(bool open)
     open_ = true;
     lost_ = false;
     ++open_count;
+    if (device_of)
+        opened_device = device_of(comm_port);
     return true;
 }
 

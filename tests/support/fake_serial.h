@@ -36,6 +36,10 @@ public:
     QString error;
     bool network = false;
     int open_attempts = 0;
+    // The device behind each port, as the program's device lookup gives
+    // it, and the one behind the port opened last.
+    std::function<QString(int port)> device_of;
+    QString opened_device;
 
     // Bytes from the unit, readable from now on.
     void receive(const QByteArray& bytes) { in_ += bytes; }

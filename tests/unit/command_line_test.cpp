@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "devices/port_devices.h"
 
 namespace plenvo::testing {
 namespace {
@@ -14,27 +19,44 @@ CommandLine parse(QStringList arguments)
     return parse_command_line(arguments);
 }
 
-TEST(CommandLine, NoOptionsMeanTheDefaultDevicesAndNoTrace)
+using Devices = std::map<int, QString>;
+
+TEST(CommandLine, NoOptionsMeanNoDevicesAndNoTrace)
 {
     const CommandLine options = parse({});
     EXPECT_FALSE(options.exit_status);
     EXPECT_FALSE(options.trace);
     EXPECT_TRUE(options.devices.empty());
-    EXPECT_EQ(device_for_port(options, 1), "/dev/ttyS0");
-    EXPECT_EQ(device_for_port(options, 2), "/dev/ttyS1");
 }
 
-TEST(CommandLine, EachPortTakesItsOwnDeviceAndTheOtherKeepsTheDefault)
+TEST(CommandLine, EachPortTakesItsOwnDevice)
 {
     const CommandLine options = parse({"--trace", "--com2", "/dev/ttyUSB0"});
     EXPECT_FALSE(options.exit_status);
     EXPECT_TRUE(options.trace);
-    EXPECT_EQ(device_for_port(options, 1), "/dev/ttyS0");
-    EXPECT_EQ(device_for_port(options, 2), "/dev/ttyUSB0");
+    EXPECT_EQ(options.devices, (Devices{{2, "/dev/ttyUSB0"}}));
 
-    const CommandLine both = parse({"--com1", "/tmp/unit", "--com2", "/dev/pts/7"});
-    EXPECT_EQ(device_for_port(both, 1), "/tmp/unit");
-    EXPECT_EQ(device_for_port(both, 2), "/dev/pts/7");
+    const CommandLine both = parse({"--com1", "socket://10.0.0.5:4999", "--com2", "/dev/pts/7"});
+    EXPECT_EQ(both.devices, (Devices{{1, "socket://10.0.0.5:4999"}, {2, "/dev/pts/7"}}));
+}
+
+TEST(CommandLine, TheDevicesGivenAreKeptForLaterRunsAndThePortNotNamedKeepsItsOwn)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(kDevicesFileName);
+    for (const QStringList& run : {QStringList{"--com1", "/dev/pts/3", "--com2", "rfc2217://unit:4001"},
+                                   QStringList{"--com1=/dev/serial/by-id/usb-A"}}) {
+        PortDevices devices(path);
+        EXPECT_TRUE(remember_devices(parse(run), devices).isEmpty());
+    }
+    const PortDevices next_run(path);
+    EXPECT_EQ(next_run.device(1), "/dev/serial/by-id/usb-A");
+    EXPECT_EQ(next_run.device(2), "rfc2217://unit:4001");
+
+    ASSERT_TRUE(QFile::remove(path) && QDir().mkdir(path));
+    PortDevices blocked(path);
+    const QStringList failures = remember_devices(parse({"--com2", "/dev/ttyUSB1"}), blocked);
+    EXPECT_TRUE(failures.size() == 1 && failures[0].contains(path)) << failures.join('\n').toStdString();
 }
 
 TEST(CommandLine, EveryOptionTakesOneDashOrTwoAndItsValueAfterABlankOrAnEqualsSign)
@@ -44,10 +66,10 @@ TEST(CommandLine, EveryOptionTakesOneDashOrTwoAndItsValueAfterABlankOrAnEqualsSi
     for (const QStringList& form : forms) {
         const CommandLine options = parse(form + QStringList{"-trace"});
         EXPECT_FALSE(options.exit_status) << form.join(' ').toStdString();
-        EXPECT_EQ(device_for_port(options, 1), "/dev/ttyUSB0") << form.join(' ').toStdString();
+        EXPECT_EQ(options.devices, (Devices{{1, "/dev/ttyUSB0"}})) << form.join(' ').toStdString();
         EXPECT_TRUE(options.trace);
     }
-    EXPECT_EQ(device_for_port(parse({"--com2=/dev/ttyUSB1=x"}), 2), "/dev/ttyUSB1=x") << "only the first = splits";
+    EXPECT_EQ(parse({"--com2=/dev/ttyUSB1=x"}).devices, (Devices{{2, "/dev/ttyUSB1=x"}})) << "only the first = splits";
 }
 
 TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZeroWhateverTheirForm)
@@ -58,7 +80,7 @@ TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZeroWhateverTheirForm)
         EXPECT_EQ(*options.exit_status, 0) << form.toStdString();
         EXPECT_EQ(options.output, form.endsWith(QLatin1String("version")) ? version_text() : usage_text());
     }
-    for (const char* shown : {"--com1 DEVICE", "-h, --help", "/dev/ttyS0", "/dev/ttyS1"})
+    for (const char* shown : {"--com1 DEVICE", "-h, --help", "/dev/ttyS0", "/dev/ttyS1", "plenvo-devices.ini"})
         EXPECT_TRUE(usage_text().contains(QLatin1String(shown))) << shown;
     EXPECT_TRUE(version_text().startsWith(QLatin1String("plenvo ")) && version_text().endsWith(" (v 1.42H)\n"))
         << version_text().toStdString();
@@ -78,6 +100,10 @@ TEST(CommandLine, MistakesEndTheProgramWithStatusTwoAndNameTheOption)
         {{"-com2", ""}, "-com2 needs a device"},
         {{"--com1="}, "--com1 needs a device"},
         {{"--com1", "--trace"}, "--com1 needs a device"},
+        {{"--com1", "socket://unit"}, "--com1: socket://unit: no port number"},
+        {{"-com2=rfc2217://:4001"}, "-com2: rfc2217://:4001: no host"},
+        {{"--com2", "ftp://unit:21"}, "--com2: ftp://unit:21: unknown kind of line"},
+        {{"--com1", "/dev/tty\nUSB0"}, "--com1: /dev/tty USB0: a device name holds no control characters"},
         {{"--trace=yes"}, "--trace takes no value"},
         {{"-platform"}, "-platform needs a value"},
         {{"-platform=offscreen"}, "-platform takes its value after a blank"},
@@ -101,8 +127,7 @@ TEST(CommandLine, QtsOwnOptionsAndTheirValuesAreLeftToQt)
                "-geometry", "-0+0", "-stylesheet", "a.qss", "--trace"});
     EXPECT_FALSE(options.exit_status) << options.output.toStdString();
     EXPECT_TRUE(options.trace);
-    EXPECT_EQ(device_for_port(options, 1), "/tmp/unit");
-    EXPECT_EQ(options.devices.size(), 1u);
+    EXPECT_EQ(options.devices, (Devices{{1, "/tmp/unit"}}));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ TEST(LineDevice, PathsAreSerialDevicesEvenWithColonsInThem)
         ASSERT_TRUE(device) << path << ": " << error.toStdString();
         EXPECT_EQ(device->kind, Kind::SerialPort);
         EXPECT_EQ(device->path, QString::fromLatin1(path));
+        EXPECT_EQ(device_string(*device), QString::fromLatin1(path));
     }
 }
 
@@ -44,6 +45,8 @@ TEST(LineDevice, NetworkFormsGiveKindHostAndPort)
         EXPECT_EQ(device->kind, c.kind) << c.device;
         EXPECT_EQ(device->host, QString::fromLatin1(c.host)) << c.device;
         EXPECT_EQ(device->port, c.port) << c.device;
+        EXPECT_EQ(device_string(*device).compare(QString::fromLatin1(c.device), Qt::CaseInsensitive), 0)
+            << "written back as read: " << c.device;
     }
 }
 
