@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,8 @@ struct CommandLine {
     // platform's default device.
     std::map<int, QString> devices;
     bool trace = false;
+    // --listen: where the control protocol is also served on TCP.
+    std::optional<std::pair<QHostAddress, quint16>> listen;
 
     // Set when the program should end at once with this status, after
     // printing `output` (to stdout for status 0, stderr otherwise).
@@ -26,6 +29,11 @@ CommandLine parse_command_line(const QStringList& arguments);
 
 // The device behind a port number: the option's, else the platform's own.
 QString device_for_port(const CommandLine& options, int port);
+
+// "[HOST:]PORT" as an address to listen on, 127.0.0.1 when no host is
+// given; an IPv6 host goes in brackets. Empty with `error` set when it is
+// none.
+std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QString& text, QString& error);
 
 QString usage_text();
 // "plenvo 1.42 (v 1.42H)": the release and the version the panel shows.

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "app/control_server.h"
 #include "app/frm_main.h"
 #include "platform/qt_platform.h"
 #include "app/single_instance.h"
 #include "platform/trace.h"
 #include "link/qt_serial_control.h"
+#include "ctl/panel_client.h"
 
 namespace {
 
@@ -54,6 +56,19 @@ int print_and_exit(const plenvo::CommandLine& options)
     return *options.exit_status;
 }
 
+// Serves plenvo-ctl on the user's socket and, with --listen, control
+// systems on TCP. A door that cannot be opened is told on stderr; the panel
+// runs without it.
+void open_doors(plenvo::ControlServer& server, const plenvo::CommandLine& options, const QString& program_dir)
+{
+    QStringList errors{server.listen_local(plenvo::control_socket_path(program_dir))};
+    if (options.listen)
+        errors << server.listen_tcp(options.listen->first, options.listen->second);
+    for (const QString& error : errors)
+        if (!error.isEmpty())
+            std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
+}
+
 QStringList raw_arguments(int argc, char** argv)
 {
     QStringList arguments;
@@ -86,6 +101,9 @@ int main(int argc, char** argv)
     const QString program_dir = QApplication::applicationDirPath();
     plenvo::SingleInstance instance(program_dir);
     const bool another_copy_running = !instance.acquire();
+    // The copy already running comes forward instead; this one ends.
+    if (another_copy_running)
+        plenvo::PanelClient::raise(plenvo::control_socket_path(program_dir));
 
     plenvo::QtPlatform platform;
     plenvo::QtSerialControl serial([&options](int port) { return plenvo::device_for_port(options, port); });
@@ -96,5 +114,7 @@ int main(int argc, char** argv)
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
+    plenvo::ControlServer server(frm, platform);
+    open_doors(server, options, program_dir);
     return QApplication::exec();
 }
