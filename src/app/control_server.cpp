@@ -100,6 +100,12 @@ QString ControlServer::listen_tcp(const QHostAddress& host, quint16 port)
     return {};
 }
 
+void ControlServer::start_serving()
+{
+    serving_ = true;
+    timJobs_->set_enabled(true);
+}
+
 int ControlServer::client_count() const
 {
     return int(std::count_if(connections_.begin(), connections_.end(),
@@ -163,7 +169,7 @@ void ControlServer::run_jobs()
 {
     // A command of ours waits further down the stack; that run goes on with
     // the queue once it is done.
-    if (running_)
+    if (running_ || !serving_)
         return;
     running_ = true;
     while (!jobs_.empty()) {

@@ -46,6 +46,9 @@ public:
     // Empty, or what went wrong.
     QString listen_local(const QString& path);
     QString listen_tcp(const QHostAddress& host, quint16 port);
+    // Commands are taken in from the start and carried out from here on,
+    // once the panel knows the unit's state.
+    void start_serving();
 
     int client_count() const;
 
@@ -83,6 +86,7 @@ private:
     std::unique_ptr<Timer> timJobs_;
     std::vector<QPointer<Connection>> connections_;
     std::deque<Job> jobs_;
+    bool serving_ = false;
     bool running_ = false;
 };
 

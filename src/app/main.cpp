@@ -111,10 +111,14 @@ int main(int argc, char** argv)
     QObject::connect(&frm, &plenvo::FrmMain::unloaded, &app, &QCoreApplication::quit);
     close_on_signals(frm);
 
+    // Open before the start-up's wait for the unit, so that a second start
+    // meanwhile finds this copy; carried out once the state is in.
+    plenvo::ControlServer server(frm, platform);
+    if (!another_copy_running)
+        open_doors(server, options, program_dir);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
-    plenvo::ControlServer server(frm, platform);
-    open_doors(server, options, program_dir);
+    server.start_serving();
     return QApplication::exec();
 }

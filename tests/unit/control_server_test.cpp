@@ -22,6 +22,7 @@ protected:
         start();
         server = std::make_unique<ControlServer>(*frm, platform);
         ASSERT_EQ(server->listen_local(socket_path()), QString());
+        server->start_serving();
         forget_sent();
     }
 
