@@ -169,7 +169,7 @@ void ControlServer::run_jobs()
 {
     // A command of ours waits further down the stack; that run goes on with
     // the queue once it is done.
-    if (running_ || !serving_)
+    if (running_)
         return;
     running_ = true;
     while (!jobs_.empty()) {
@@ -193,6 +193,8 @@ std::optional<std::string> ControlServer::carry_out(Job& job)
     const control::Request& request = job.request;
     if (!request.error.empty())
         return control::error_answer(request.error);
+    if (!serving_ && (request.verb == Verb::Status || request.verb == Verb::Set))
+        return std::nullopt;
     switch (request.verb) {
     case Verb::Status: {
         const std::string trouble = line_trouble();
@@ -254,7 +256,8 @@ void ControlServer::frame_applied(const protocol::Frame& frame)
 
 void ControlServer::raise_panel()
 {
-    if (frm_.is_unloaded())
+    // Still starting, it comes forward when it shows; closing, it stays away.
+    if (frm_.is_unloaded() || !frm_.isVisible())
         return;
     frm_.showNormal();
     frm_.raise();

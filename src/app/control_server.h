@@ -46,8 +46,8 @@ public:
     // Empty, or what went wrong.
     QString listen_local(const QString& path);
     QString listen_tcp(const QHostAddress& host, quint16 port);
-    // Commands are taken in from the start and carried out from here on,
-    // once the panel knows the unit's state.
+    // Commands are taken in from the start; those about the unit (status,
+    // set) are carried out from here on, once the panel knows its state.
     void start_serving();
 
     int client_count() const;

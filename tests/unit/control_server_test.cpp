@@ -185,6 +185,18 @@ TEST_F(ControlServerTest, RaiseBringsTheMinimisedPanelBack)
     EXPECT_TRUE(frm->isVisible());
 }
 
+TEST_F(ControlServerTest, UntilTheStartUpHasTheStateOnlyStatusAndSetWait)
+{
+    server = std::make_unique<ControlServer>(*frm, platform);
+    ASSERT_EQ(server->listen_local(socket_path()), QString());
+    auto client = connect_client();
+    EXPECT_EQ(ask(*client, "ping"), "ok");
+    send(*client, "status\n");
+    EXPECT_EQ(next_line(*client, 500), "");
+    server->start_serving();
+    EXPECT_EQ(next_line(*client), control::status_answer(state, false));
+}
+
 TEST_F(ControlServerTest, BadLinesAreAnsweredInOrderAndTheConnectionGoesOn)
 {
     auto client = connect_client();
