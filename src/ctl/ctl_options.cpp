@@ -141,7 +141,7 @@ Options parse_arguments(const QStringList& arguments)
         if (name == QLatin1String("--help") || name == QLatin1String("-h"))
             return end_with(usage_text());
         if (name == QLatin1String("--version"))
-            return end_with(QStringLiteral("plenvo-ctl %1\n").arg(QLatin1String(kVersion)));
+            return end_with(QStringLiteral("plenvo-ctl %1 (%2)\n").arg(QLatin1String(PLENVO_VERSION), QLatin1String(kVersion)));
         if (name == QLatin1String("--json")) {
             result.json = true;
         } else if (name == QLatin1String("--port")) {

@@ -119,15 +119,15 @@ int main(int argc, char** argv)
 
     // Without a line named here the running panel, which owns the line,
     // carries out the command.
-    if (!options.port && !options.com) {
-        PanelClient client;
-        if (client.connect_to(control_socket_path(QCoreApplication::applicationDirPath()))) {
-            PanelUnit panel(client);
-            return run(panel, options);
-        }
+    const QString panel_socket = control_socket_path(QCoreApplication::applicationDirPath());
+    PanelClient client;
+    const bool panel_runs = client.connect_to(panel_socket);
+    if (panel_runs && !options.port && !options.com) {
+        PanelUnit panel(client);
+        return run(panel, options);
     }
     DirectUnit direct(options.port.value_or(configured_device(options.com.value_or(1))));
     if (const std::string error = direct.open(); !error.empty())
-        return fail(error);
+        return fail(error + (panel_runs ? " (the panel runs: without --port and --com the command goes through it)" : ""));
     return run(direct, options);
 }
