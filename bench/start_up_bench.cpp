@@ -19,8 +19,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -31,18 +29,15 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "child_process.h"
 #include "sim/unique_fd.h"
-
-extern char** environ;
 
 namespace plenvo::bench {
 
 namespace {
 
-using sim::UniqueFd;
 
 constexpr int kShownWithinMs = 20000;
-constexpr int kEndsWithinMs = 5000;
 constexpr std::string_view kBareShown = "shown\n";
 constexpr std::string_view kPanelShown = " tx AL 0\n";
 
@@ -79,74 +74,6 @@ struct Pty {
             return std::nullopt;
         return pty;
     }
-};
-
-// A program started with its standard output and error on a pipe to us.
-// Asked to end (SIGTERM) and waited for when it goes out of scope.
-class Child {
-public:
-    explicit Child(const std::vector<std::string>& argv)
-    {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
-            return;
-        output_ = UniqueFd(ends[0]);
-        const UniqueFd write_end(ends[1]);
-
-        std::vector<char*> args;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDERR_FILENO);
-        if (::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-
-    ~Child()
-    {
-        if (pid_ <= 0)
-            return;
-        ::kill(pid_, SIGTERM);
-        if (!read_until({}, kEndsWithinMs))
-            ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t pid() const { return pid_; }
-
-    // Reads the output until it holds `text`; false when the program ended
-    // or the time ran out first. Empty `text`: reads to the end.
-    bool read_until(std::string_view text, int within_ms)
-    {
-        if (pid_ <= 0)
-            return false;
-        const Clock::time_point start = Clock::now();
-        std::array<char, 4096> chunk;
-        while (text.empty() || received_.find(text) == std::string::npos) {
-            const int left_ms = within_ms - int(seconds_since(start) * 1000);
-            pollfd ready{output_.get(), POLLIN, 0};
-            if (left_ms <= 0 || ::poll(&ready, 1, left_ms) <= 0)
-                return false;
-            const ssize_t got = ::read(output_.get(), chunk.data(), chunk.size());
-            if (got <= 0)
-                return text.empty();
-            received_.append(chunk.data(), size_t(got));
-        }
-        return true;
-    }
-
-private:
-    pid_t pid_ = -1;
-    UniqueFd output_;
-    std::string received_;
 };
 
 struct Shown {

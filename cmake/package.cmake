@@ -4,6 +4,7 @@
 # page is one more line in the list below.
 set(plenvo_man_pages
     docs/man/plenvo.1
+    docs/man/plenvo-ctl.1
     docs/man/plenvo-sim.1
 )
 
@@ -30,7 +31,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "A desktop panel that controls a Plenvo video scaler over its RS-232 line:
 power, input source, output format, picture adjustments and the video
 settings, in three docked windows that show the unit's state as it changes.
-Includes plenvo-sim, a simulated unit on a pseudo-terminal for trying the
+Includes plenvo-ctl, which drives the unit from scripts and cron jobs
+(through the running panel, or on a line of its own), and plenvo-sim, a simulated unit on a pseudo-terminal for trying the
 panel without the hardware.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -35,7 +35,7 @@ done
 [[ ! $depends =~ libasan|libubsan ]] || fail "a sanitizer build was packed: '$depends'"
 
 # Every program has its manual page and every page its program.
-for program in plenvo plenvo-sim; do
+for program in plenvo plenvo-ctl plenvo-sim; do
     [[ -x $usr/bin/$program ]] || fail "no program $program"
 done
 for program in "$usr"/bin/*; do
@@ -88,6 +88,7 @@ unexpected=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/s
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/plenvo" --version) == *"$version"* ]] ||
     fail "plenvo --version does not name version $version"
 "$usr/bin/plenvo-sim" --help >/dev/null || fail "plenvo-sim --help failed"
+[[ $("$usr/bin/plenvo-ctl" --version) == *"$version"* ]] || fail "plenvo-ctl --version does not name version $version"
 
 if ((failures)); then
     echo "package check: $failures failed for $deb" >&2

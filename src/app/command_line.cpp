@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/frm_main.h"
+#include "app/version.h"
 #include "devices/port_devices.h"
 
 namespace plenvo {
@@ -28,11 +28,23 @@ void end_with(CommandLine& options, QString output)
     options.output = std::move(output);
 }
 
+void take_listen_address(CommandLine& options, const QString& text)
+{
+    QString error;
+    options.listen = parse_listen_address(text, error);
+    if (!options.listen) {
+        options.exit_status = 2;
+        options.output = QStringLiteral("--listen: ") + error + QStringLiteral(" (try --help)");
+    }
+}
+
 const Option kOptions[] = {
     {"com1", nullptr, "DEVICE", "device behind port 1, kept for later runs",
      [](CommandLine& o, const QString& device) { o.devices[1] = device; }, device_mistake},
     {"com2", nullptr, "DEVICE", "device behind port 2, kept for later runs",
      [](CommandLine& o, const QString& device) { o.devices[2] = device; }, device_mistake},
+    {"listen", nullptr, "[HOST:]PORT", "also serve plenvo-ctl's commands on TCP (on 127.0.0.1 unless a HOST is given)",
+     take_listen_address},
     {"trace", nullptr, nullptr, "one line on stderr per message, frame sent and reply received",
      [](CommandLine& o, const QString&) { o.trace = true; }},
     {"help", "h", nullptr, "this text", [](CommandLine& o, const QString&) { end_with(o, usage_text()); }},
@@ -192,6 +204,26 @@ CommandLine parse_command_line(const QStringList& arguments)
             return fail(mistake);
     }
     return result;
+}
+
+std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QString& text, QString& error)
+{
+    const qsizetype colon = text.lastIndexOf(':');
+    QString host = colon < 0 ? QStringLiteral("127.0.0.1") : text.left(colon);
+    if (host.startsWith('[') && host.endsWith(']'))
+        host = host.mid(1, host.size() - 2);
+    bool number = false;
+    const uint port = text.mid(colon + 1).toUInt(&number);
+    if (!number || port == 0 || port > 65535) {
+        error = QStringLiteral("the port must be a number from 1 to 65535, not \"%1\"").arg(text.mid(colon + 1));
+        return std::nullopt;
+    }
+    const QHostAddress address(host == QLatin1String("localhost") ? QStringLiteral("127.0.0.1") : host);
+    if (address.isNull()) {
+        error = QStringLiteral("the host must be an IP address (0.0.0.0 for every interface), not \"%1\"").arg(host);
+        return std::nullopt;
+    }
+    return std::pair{address, quint16(port)};
 }
 
 }  // namespace plenvo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,8 @@ struct CommandLine {
     // Devices named for port numbers, each well formed.
     std::map<int, QString> devices;
     bool trace = false;
+    // --listen: where the control protocol is also served on TCP.
+    std::optional<std::pair<QHostAddress, quint16>> listen;
 
     // Set when the program should end at once with this status, after
     // printing `output` (to stdout for status 0, stderr otherwise).
@@ -28,6 +31,11 @@ CommandLine parse_command_line(const QStringList& arguments);
 // Keeps the devices the options name for later runs, each written at once
 // so that a crash loses none; returns why any could not be kept.
 QStringList remember_devices(const CommandLine& options, PortDevices& devices);
+
+// "[HOST:]PORT" as an address to listen on, 127.0.0.1 when no host is
+// given; an IPv6 host goes in brackets. Empty with `error` set when it is
+// none.
+std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QString& text, QString& error);
 
 QString usage_text();
 // "plenvo 1.42 (v 1.42H)": the release and the version the panel shows.

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "app/settings_file.h"
 #include "app/skin_widgets.h"
+#include "app/version.h"
 #include "link/link.h"
 
 class QLabel;
@@ -34,9 +35,6 @@ struct ShellState {
 };
 
 inline ShellState shell;
-
-inline constexpr const char* kCaption = "Video Scaler";
-inline constexpr const char* kVersion = "v 1.42H";
 
 // The main panel and the program: it owns the serial line, the two timers
 // and the message line, and carries the operations the companion windows
@@ -118,6 +116,8 @@ public:
 signals:
     // The window has been unloaded: the program should end.
     void unloaded();
+    // A frame from the unit was stored and shown on the windows.
+    void frame_applied(const plenvo::protocol::Frame& frame);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

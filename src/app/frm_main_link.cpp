@@ -95,9 +95,10 @@ void FrmMain::link_port_failed(int port, const QString& reason)
     std::fputs(line.constData(), stderr);
 }
 
-void FrmMain::link_frame_applied(const protocol::Frame&, int)
+void FrmMain::link_frame_applied(const protocol::Frame& frame, int)
 {
     mirror_reply();
+    emit frame_applied(frame);
 }
 
 void FrmMain::mirror_reply()

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "app/control_server.h"
 #include "app/frm_main.h"
 #include "app/port_menu.h"
 #include "app/single_instance.h"
@@ -14,6 +15,7 @@
 #include "platform/qt_platform.h"
 #include "platform/trace.h"
 #include "link/qt_serial_control.h"
+#include "ctl/panel_client.h"
 
 namespace {
 
@@ -56,6 +58,19 @@ int print_and_exit(const plenvo::CommandLine& options)
     return *options.exit_status;
 }
 
+// Serves plenvo-ctl on the user's socket and, with --listen, control
+// systems on TCP. A door that cannot be opened is told on stderr; the panel
+// runs without it.
+void open_doors(plenvo::ControlServer& server, const plenvo::CommandLine& options, const QString& program_dir)
+{
+    QStringList errors{server.listen_local(plenvo::control_socket_path(program_dir))};
+    if (options.listen)
+        errors << server.listen_tcp(options.listen->first, options.listen->second);
+    for (const QString& error : errors)
+        if (!error.isEmpty())
+            std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
+}
+
 QStringList raw_arguments(int argc, char** argv)
 {
     QStringList arguments;
@@ -88,6 +103,9 @@ int main(int argc, char** argv)
     const QString program_dir = QApplication::applicationDirPath();
     plenvo::SingleInstance instance(program_dir);
     const bool another_copy_running = !instance.acquire();
+    // The copy already running comes forward instead; this one ends.
+    if (another_copy_running)
+        plenvo::PanelClient::raise(plenvo::control_socket_path(program_dir));
 
     // A second copy changes nothing, not even the devices.
     plenvo::PortDevices devices = plenvo::PortDevices::for_program(program_dir);
@@ -105,8 +123,14 @@ int main(int argc, char** argv)
     close_on_signals(frm);
     plenvo::PortMenu port_menu(frm, devices);
 
+    // Open before the start-up's wait for the unit, so that a second start
+    // meanwhile finds this copy; carried out once the state is in.
+    plenvo::ControlServer server(frm, platform);
+    if (!another_copy_running)
+        open_doors(server, options, program_dir);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
+    server.start_serving();
     return QApplication::exec();
 }

@@ -19,4 +19,8 @@ private:
     QLockFile lock_;
 };
 
+// Where the copy holding the lock listens for plenvo-ctl and for a second
+// start that wants it brought forward.
+QString control_socket_path(const QString& program_dir);
+
 }  // namespace plenvo

@@ -39,6 +39,11 @@ std::string usages()
     return joined(kCommands, ", ", [](const ControlCommand& c) { return c.usage; });
 }
 
+std::string too_long()
+{
+    return "line longer than " + std::to_string(kMaxLine) + " bytes";
+}
+
 Request failed(std::string reason)
 {
     Request request;
@@ -65,7 +70,7 @@ Request with_pairs(Request request, std::span<const std::string_view> words)
 Request parse_request(std::string_view line)
 {
     if (line.size() > kMaxLine)
-        return failed("line longer than " + std::to_string(kMaxLine) + " bytes");
+        return failed(too_long());
     const auto binary = std::find_if_not(line.begin(), line.end(), is_text);
     if (binary != line.end())
         return failed("a byte that is not text (" + byte_name(*binary) + ")");
@@ -94,6 +99,11 @@ Request parse_request(std::string_view line)
         break;
     }
     return failed("usage: " + std::string(command->usage));
+}
+
+Request parse_request(const LineSplitter::Line& line)
+{
+    return line.overlong ? failed(too_long()) : parse_request(line.text);
 }
 
 std::string ok_answer(std::string_view text)

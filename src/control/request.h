@@ -48,6 +48,8 @@ struct Request {
 
 // One line, without its line end.
 Request parse_request(std::string_view line);
+// A line as the splitter cut it; an overlong one is refused.
+Request parse_request(const LineSplitter::Line& line);
 
 std::string ok_answer(std::string_view text = {});
 std::string error_answer(std::string_view reason);

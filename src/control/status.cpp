@@ -15,7 +15,15 @@ std::string json_pair(const Setting& setting, int value)
     return '"' + std::string(setting.name) + "\": " + (as_number ? word : '"' + word + '"');
 }
 
-// The setting whose value a reply stores, or nullptr.
+// Every setting's text as it stands, with `separator` between them.
+template <typename Text>
+std::string each_setting(const DeviceState& s, std::string_view separator, Text text)
+{
+    return joined(kSettings, separator, [&](const Setting& setting) { return text(setting, read(setting, s)); });
+}
+
+}  // namespace
+
 const Setting* reported_setting(const protocol::Frame& frame)
 {
     const protocol::ReplyRule* rule = protocol::find_reply_rule(frame.first, frame.second);
@@ -26,18 +34,14 @@ const Setting* reported_setting(const protocol::Frame& frame)
     return it == kSettings.end() ? nullptr : &*it;
 }
 
-// Every setting's text as it stands, with `separator` between them.
-template <typename Text>
-std::string each_setting(const DeviceState& s, std::string_view separator, Text text)
-{
-    return joined(kSettings, separator, [&](const Setting& setting) { return text(setting, read(setting, s)); });
-}
-
-}  // namespace
-
 std::string setting_text(const Setting& setting, int value)
 {
     return std::string(setting.name) + ' ' + word_of(setting, value);
+}
+
+std::string assignments_text(std::span<const Assignment> assignments)
+{
+    return joined(assignments, ", ", [](const Assignment& a) { return setting_text(*a.setting, a.value); });
 }
 
 std::string status_text(const DeviceState& s)

@@ -4,6 +4,7 @@
 // programs, and one line per report for watching the unit.
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "control/setting_table.h"
@@ -12,8 +13,15 @@
 
 namespace plenvo::control {
 
+// The setting whose value a report from the unit carries, or nullptr (O K,
+// the reset report, frames the unit does not define).
+const Setting* reported_setting(const protocol::Frame& frame);
+
 // "bright 31": the name, a blank, the word.
 std::string setting_text(const Setting& setting, int value);
+
+// "output 720p, bright 40": settings asked for, for messages.
+std::string assignments_text(std::span<const Assignment> assignments);
 
 // One line per setting, in the unit's report order, each ending in LF.
 std::string status_text(const DeviceState& s);

@@ -71,6 +71,11 @@ public:
     // opened, or that the unit does not answer. Empty while all is well.
     QString line_problem(int port) const;
 
+    // No command is on the line or waiting to go out, and no poll is under
+    // way: a command sent now goes out at once, and its call returns with
+    // the unit's answer or the failure.
+    bool idle() const { return !state_.tx_busy && !polling_ && queued_.empty(); }
+
     // The latest value chosen for the setting of these letters has not been
     // answered by the unit yet: it is on its way, or its sending failed.
     bool unconfirmed(uint8_t first, uint8_t second) const;

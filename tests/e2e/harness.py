@@ -358,16 +358,17 @@ class Session(contextlib.AbstractContextManager):
         return self._track(Ser2net(device, telnet, self._subfolder("ser2net"), self.env))
 
     def install_panel(self, settings=None, name="panel"):
-        """A folder of its own holding the panel and, when given, the bytes
-        of its settings file. The settings file and the one-copy lock go
-        with the program's folder, so each folder is a separate install."""
+        """A folder of its own holding the panel, plenvo-ctl beside it and,
+        when given, the bytes of its settings file. The settings file, the
+        one-copy lock and the control socket go with the program's folder,
+        so each folder is a separate install."""
         folder = self._subfolder(name)
-        program = os.path.join(folder, "plenvo")
-        source = os.path.join(self.bin_dir, "plenvo")
-        try:
-            os.link(source, program)
-        except OSError:
-            shutil.copy2(source, program)
+        for program in ("plenvo", "plenvo-ctl"):
+            source = os.path.join(self.bin_dir, program)
+            try:
+                os.link(source, os.path.join(folder, program))
+            except OSError:
+                shutil.copy2(source, os.path.join(folder, program))
         if settings is not None:
             with open(self.settings_path(folder), "wb") as file:
                 file.write(settings)
@@ -386,6 +387,29 @@ class Session(contextlib.AbstractContextManager):
         count = sum(1 for p in self._processes if isinstance(p, Panel))
         return self._track(Panel(self, [os.path.join(folder, "plenvo"), *args], self.folder,
                                  f"{name}-{count}", self.env))
+
+    def ctl(self, *args, folder=None, timeout=START_TIMEOUT_S):
+        """Runs plenvo-ctl (the one in `folder`, beside a panel, else the
+        built one) to its end: its status, stdout and stderr."""
+        program = os.path.join(folder or self.bin_dir, "plenvo-ctl")
+        try:
+            return subprocess.run([program, *args], env=self.env, capture_output=True, text=True,
+                                  stdin=subprocess.DEVNULL, timeout=timeout, preexec_fn=_die_with_parent)
+        except subprocess.TimeoutExpired:
+            raise CheckFailed(f"plenvo-ctl {' '.join(args)} did not end within {timeout} s")
+
+    def start_window_manager(self):
+        """A small window manager, for what only one does: iconic windows."""
+        return self._track(Process(["twm"], self.folder, "twm", self.env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL))
+
+    def window_state(self, window):
+        """"Normal" or "Iconic" as the window manager says; None before it
+        manages the window."""
+        result = subprocess.run(["xprop", "-id", window, "WM_STATE"], env=self.env, capture_output=True,
+                                text=True, timeout=START_TIMEOUT_S)
+        match = re.search(r"window state: (\w+)", result.stdout)
+        return match.group(1) if match else None
 
     def xdotool(self, *args):
         """xdotool's output on the session's display ("" when it finds nothing)."""
