@@ -138,4 +138,4 @@ if __name__ == "__main__":
         (listen, [status_from_the_panel, set_goes_out_through_the_panel, the_panels_rules_refuse,
                   watch_through_the_panel, tcp_for_control_systems, ends_cleanly]),
         ({}, [a_second_start_raises_the_minimised_panel]),
-    ], limit=20)
+    ])
