@@ -3,39 +3,9 @@
 #include <QCoreApplication>
 
 #include "devices/port_devices.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QSerialPortInfo>
-
-#include <map>
-
-#include "app/command_line.h"
+#include "devices/serial_devices.h"
 
 namespace plenvo::ctl {
-
-namespace {
-
-// Device path to its stable name, where udev made one.
-std::map<QString, QString> stable_names()
-{
-    std::map<QString, QString> names;
-    const QDir by_id(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : by_id.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
-        names[link.canonicalFilePath()] = link.absoluteFilePath();
-    return names;
-}
-
-QString description_of(const QSerialPortInfo& info)
-{
-    QStringList parts;
-    for (const QString& part : {info.description(), info.manufacturer()})
-        if (!part.isEmpty() && !parts.contains(part))
-            parts << part;
-    return parts.join(QStringLiteral(", "));
-}
-
-}  // namespace
 
 // The devices file beside the panel's settings: plenvo-ctl is installed
 // beside plenvo, so the program's folder is the panel's.
@@ -49,19 +19,12 @@ QString ports_text()
     QString text;
     for (int port = 1; port <= kPorts; ++port)
         text += QStringLiteral("port %1: %2\n").arg(port).arg(configured_device(port));
-    const QList<QSerialPortInfo> found = QSerialPortInfo::availablePorts();
-    if (found.isEmpty())
+    const std::vector<SerialDevice> found = serial_devices();
+    if (found.empty())
         return text + QStringLiteral("serial devices found: none\n");
     text += QStringLiteral("serial devices found:\n");
-    const std::map<QString, QString> stable = stable_names();
-    for (const QSerialPortInfo& info : found) {
-        QStringList columns{info.systemLocation()};
-        if (const auto it = stable.find(info.systemLocation()); it != stable.end())
-            columns << it->second;
-        if (const QString description = description_of(info); !description.isEmpty())
-            columns << description;
-        text += QStringLiteral("  ") + columns.join(QStringLiteral("  ")) + '\n';
-    }
+    for (const SerialDevice& device : found)
+        text += QStringLiteral("  ") + device_label(device) + '\n';
     return text;
 }
 
