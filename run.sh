@@ -17,7 +17,8 @@ ensure_packages "${plenvo_run_packages[@]}"
 
 # The tests are test.sh's: their packages may well be missing here.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPLENVO_TESTS=OFF --log-level=WARNING
-cmake --build build -j"$(nproc)" --target plenvo plenvo-sim
+# Every program the README tells of: the panel, plenvo-ctl, plenvo-sim.
+cmake --build build -j"$(nproc)"
 bin=build/bin
 
 if (($#)); then

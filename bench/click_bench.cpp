@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "link/qt_serial_control.h"
+#include "lines/qt_serial_control.h"
 #include "running_panel.h"
 #include "sim/tcp_line.h"
 #include "sim/unit.h"

@@ -7,7 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "link/qt_serial_control.h"
+#include "lines/qt_serial_control.h"
 #include "running_panel.h"
 #include "sim/device_link.h"
 #include "sim/pty_line.h"

@@ -13,7 +13,7 @@
 
 #include "running_panel.h"
 #include "sim/unit.h"
-#include "video/frm_video.h"
+#include "windows/frm_video.h"
 
 namespace plenvo::bench {
 

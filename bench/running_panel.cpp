@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "link/protocol.h"
+#include "wire/protocol.h"
 
 namespace plenvo::bench {
 

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "app/frm_main.h"
-#include "platform/qt_platform.h"
+#include "windows/frm_main.h"
+#include "base/qt_platform.h"
 #include "bench_clock.h"
 #include "support/fake_serial.h"
 #include "support/sim_platform.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "link/protocol.h"
+#include "wire/protocol.h"
 #include "sim/line.h"
 #include "sim/unit.h"
 

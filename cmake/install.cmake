@@ -5,7 +5,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/dist/plenvo.desktop
 
 # The icon in each size the skin generator draws (icons/plenvo-SIZE.png),
 # and the scalable one, into the desktop's icon theme.
-set(plenvo_icon_dir ${PROJECT_SOURCE_DIR}/src/skin/images/icons)
+set(plenvo_icon_dir ${PROJECT_SOURCE_DIR}/src/windows/skin/images/icons)
 file(GLOB plenvo_icons CONFIGURE_DEPENDS ${plenvo_icon_dir}/plenvo-*.png)
 foreach(icon IN LISTS plenvo_icons)
     string(REGEX REPLACE ".*/plenvo-([0-9]+)\\.png$" "\\1" size ${icon})

@@ -18,8 +18,8 @@
 #include <span>
 
 #include "fuzz_check.h"
-#include "link/protocol.h"
-#include "link/reply_assembler.h"
+#include "wire/protocol.h"
+#include "wire/reply_assembler.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings_file.h"
+#include "devices/settings_file.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <random>
 
-#include "link/protocol.h"
+#include "wire/protocol.h"
 
 namespace plenvo::sim {
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "link/protocol.h"
+#include "wire/protocol.h"
 
 namespace plenvo::sim {
 

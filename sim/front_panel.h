@@ -16,8 +16,8 @@
 #include <string_view>
 #include <variant>
 
-#include "link/device_state.h"
-#include "link/protocol.h"
+#include "wire/device_state.h"
+#include "wire/protocol.h"
 
 namespace plenvo::sim {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "link/device_state.h"
-#include "link/protocol.h"
+#include "wire/device_state.h"
+#include "wire/protocol.h"
 
 namespace plenvo::sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "devices/port_devices.h"
 
 namespace plenvo {

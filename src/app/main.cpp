@@ -7,15 +7,15 @@
 #include <unistd.h>
 
 #include "app/command_line.h"
-#include "app/control_server.h"
-#include "app/frm_main.h"
-#include "app/port_menu.h"
-#include "app/single_instance.h"
+#include "doors/control_server.h"
+#include "windows/frm_main.h"
+#include "windows/port_menu.h"
+#include "devices/single_instance.h"
 #include "devices/port_devices.h"
-#include "platform/qt_platform.h"
-#include "platform/trace.h"
-#include "link/qt_serial_control.h"
-#include "ctl/panel_client.h"
+#include "base/qt_platform.h"
+#include "base/trace.h"
+#include "lines/qt_serial_control.h"
+#include "control/panel_client.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "control/text.h"
 
 namespace plenvo::ctl {

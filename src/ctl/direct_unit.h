@@ -7,9 +7,9 @@
 
 #include "control/setting_table.h"
 #include "ctl/unit_access.h"
-#include "link/link.h"
-#include "link/qt_serial_control.h"
-#include "platform/qt_platform.h"
+#include "unit/link.h"
+#include "lines/qt_serial_control.h"
+#include "base/qt_platform.h"
 
 class QEventLoop;
 

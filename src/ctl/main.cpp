@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/single_instance.h"
+#include "devices/single_instance.h"
 #include "control/preset.h"
 #include "control/status.h"
 #include "control/text.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ctl/panel_client.h"
+#include "control/panel_client.h"
 #include "ctl/unit_access.h"
 
 namespace plenvo::ctl {

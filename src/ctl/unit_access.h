@@ -4,7 +4,7 @@
 #include <string>
 
 #include "control/setting_table.h"
-#include "link/device_state.h"
+#include "wire/device_state.h"
 
 namespace plenvo::ctl {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/link.h"
+#include "unit/link.h"
 #include "sim/unit.h"
 #include "support/fake_serial.h"
 #include "support/sim_platform.h"

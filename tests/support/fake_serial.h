@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
-#include "link/protocol.h"
-#include "link/serial_control.h"
+#include "wire/protocol.h"
+#include "lines/serial_control.h"
 #include "support/sim_platform.h"
 
 namespace plenvo::sim {

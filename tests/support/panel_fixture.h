@@ -6,12 +6,12 @@
 
 #include <memory>
 
-#include "adjust/frm_adj.h"
-#include "app/frm_main.h"
+#include "windows/frm_adj.h"
+#include "windows/frm_main.h"
 #include "sim/unit.h"
 #include "support/fake_serial.h"
 #include "support/sim_platform.h"
-#include "video/frm_video.h"
+#include "windows/frm_video.h"
 
 namespace plenvo::testing {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/platform.h"
+#include "base/platform.h"
 
 namespace plenvo::testing {
 

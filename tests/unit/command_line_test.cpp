@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 
 #include "app/command_line.h"
-#include "app/frm_main.h"
+#include "windows/frm_main.h"
 #include "devices/port_devices.h"
 
 namespace plenvo::testing {

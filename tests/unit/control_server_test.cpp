@@ -6,7 +6,7 @@
 #include <QLocalSocket>
 #include <QScrollBar>
 
-#include "app/control_server.h"
+#include "doors/control_server.h"
 #include "control/request.h"
 #include "support/panel_fixture.h"
 

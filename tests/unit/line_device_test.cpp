@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/line_device.h"
+#include "lines/line_device.h"
 
 namespace plenvo {
 namespace {

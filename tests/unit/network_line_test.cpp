@@ -15,9 +15,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "link/network_line.h"
-#include "link/qt_serial_control.h"
-#include "link/rfc2217_codec.h"
+#include "lines/network_line.h"
+#include "lines/qt_serial_control.h"
+#include "lines/rfc2217_codec.h"
 
 namespace plenvo {
 namespace {

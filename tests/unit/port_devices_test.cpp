@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings_file.h"
+#include "devices/settings_file.h"
 #include "devices/port_devices.h"
 
 namespace plenvo::testing {

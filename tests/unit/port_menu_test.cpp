@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "app/port_menu.h"
+#include "windows/port_menu.h"
 #include "devices/port_devices.h"
 #include "support/panel_fixture.h"
 

@@ -6,8 +6,8 @@
 
 #include <set>
 
-#include "link/protocol.h"
-#include "link/reply_assembler.h"
+#include "wire/protocol.h"
+#include "wire/reply_assembler.h"
 
 namespace plenvo::protocol {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/rfc2217_codec.h"
+#include "lines/rfc2217_codec.h"
 
 namespace plenvo {
 namespace {

@@ -12,7 +12,7 @@
 #include <limits>
 #include <sys/resource.h>
 
-#include "app/settings_file.h"
+#include "devices/settings_file.h"
 
 namespace plenvo::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/single_instance.h"
+#include "devices/single_instance.h"
 #include "skin/layout.h"
 #include "support/panel_fixture.h"
 

@@ -1,4 +1,4 @@
-// Regenerate the skin: build plenvo-skin-gen, run `build/bin/plenvo-skin-gen src/skin/images`, commit the pictures.
+// Regenerate the skin: build plenvo-skin-gen, run `build/bin/plenvo-skin-gen src/windows/skin/images`, commit the pictures.
 
 // Draws every skin picture: the state bitmaps of the keys and indicators, the
 // three window backgrounds with their headings and setting names placed from

@@ -1,0 +1,59 @@
+#pragma once
+
+// The control protocol that scripts, control systems and plenvo-ctl speak
+// with the panel, over the local socket or TCP: plain text, one command per
+// line (LF or CR LF, at most kMaxLine bytes, printable ASCII), one answer
+// line per command.
+//
+//   status                          ok power on input yuv ... volume 31
+//   status json                     ok {"power": "on", ..., "volume": 31}
+//   set NAME VALUE [NAME VALUE ...] ok, once every setting is sent in the
+//                                   order given
+//   watch [json]                    ok, then one line per report of the
+//                                   unit ("bright 40" or {"bright": 40})
+//                                   until the client closes the connection
+//   raise                           ok, the panel comes forward
+//   ping                            ok
+//   help                            ok commands: ...; settings: ...
+//
+// Anything else gets "error" and the reason, which names what is wrong and
+// lists what would be valid:
+//
+//   set brite 40                    error unknown setting "brite"
+//                                   (settings: power, input, ...)
+//
+// Commands, names and words may be written in any case; blank lines get no
+// answer. The status pairs are the words `set` takes, so the answer to
+// `status` with its "ok" replaced by "set" puts every setting back.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/line_splitter.h"
+#include "control/setting_table.h"
+#include "wire/device_state.h"
+
+namespace plenvo::control {
+
+enum class Verb { None, Status, Set, Watch, Raise, Ping, Help };
+
+struct Request {
+    Verb verb = Verb::None;  // None: a blank line
+    bool json = false;       // status json, watch json
+    std::vector<Assignment> settings;
+    // Not empty: the line is no valid command; answer error_answer(error).
+    std::string error;
+};
+
+// One line, without its line end.
+Request parse_request(std::string_view line);
+// A line as the splitter cut it; an overlong one is refused.
+Request parse_request(const LineSplitter::Line& line);
+
+std::string ok_answer(std::string_view text = {});
+std::string error_answer(std::string_view reason);
+std::string status_answer(const DeviceState& s, bool json);
+std::string help_answer();
+
+}  // namespace plenvo::control

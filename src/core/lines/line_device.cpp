@@ -1,0 +1,99 @@
+#include "lines/line_device.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace plenvo {
+
+namespace {
+
+struct Scheme {
+    const char* prefix;
+    LineDevice::Kind kind;
+};
+
+constexpr Scheme kSchemes[] = {
+    {"socket://", LineDevice::Kind::RawTcp},
+    {"rfc2217://", LineDevice::Kind::Rfc2217},
+};
+
+constexpr const char* kForms = "a device path, socket://HOST:PORT or rfc2217://HOST:PORT";
+
+// Splits "HOST:PORT" or "[IPV6]:PORT"; an error names what is wrong.
+std::optional<LineDevice> parse_address(const QString& device, const QString& address, QString& error)
+{
+    const qsizetype colon = address.lastIndexOf(':');
+    QString host = address.left(colon);
+    if (colon < 0 || colon == address.size() - 1) {
+        error = device + ": no port number (HOST:PORT)";
+        return std::nullopt;
+    }
+    if (host.startsWith('[') && host.endsWith(']'))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(':')) {
+        error = device + ": an IPv6 address goes in brackets, as [::1]:PORT";
+        return std::nullopt;
+    }
+    if (host.isEmpty()) {
+        error = device + ": no host name or address (HOST:PORT)";
+        return std::nullopt;
+    }
+    bool number = false;
+    const uint port = address.mid(colon + 1).toUInt(&number);
+    if (!number || port < 1 || port > 65535) {
+        error = device + ": port " + address.mid(colon + 1) + " is not a number from 1 to 65535";
+        return std::nullopt;
+    }
+    LineDevice line;
+    line.host = host;
+    line.port = quint16(port);
+    return line;
+}
+
+}  // namespace
+
+std::optional<LineDevice> parse_device(const QString& device, QString& error)
+{
+    if (device.isEmpty()) {
+        error = QStringLiteral("no device given (%1)").arg(kForms);
+        return std::nullopt;
+    }
+    for (const Scheme& scheme : kSchemes) {
+        const QLatin1String prefix(scheme.prefix);
+        if (!device.startsWith(prefix, Qt::CaseInsensitive))
+            continue;
+        std::optional<LineDevice> line = parse_address(device, device.mid(prefix.size()), error);
+        if (line)
+            line->kind = scheme.kind;
+        return line;
+    }
+    static const QRegularExpression other_scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    if (other_scheme.match(device).hasMatch()) {
+        error = QStringLiteral("%1: unknown kind of line (%2)").arg(device, kForms);
+        return std::nullopt;
+    }
+    LineDevice line;
+    line.path = device;
+    return line;
+}
+
+QString device_string(const LineDevice& line)
+{
+    const auto scheme = std::find_if(std::begin(kSchemes), std::end(kSchemes),
+                                     [&](const Scheme& s) { return s.kind == line.kind; });
+    if (scheme == std::end(kSchemes))
+        return line.path;
+    const QString host = line.host.contains(':') ? '[' + line.host + ']' : line.host;
+    return QStringLiteral("%1%2:%3").arg(QLatin1String(scheme->prefix), host).arg(line.port);
+}
+
+std::optional<QString> validate_device(const QString& device)
+{
+    QString error;
+    if (parse_device(device, error))
+        return std::nullopt;
+    return error;
+}
+
+}  // namespace plenvo

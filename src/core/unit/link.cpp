@@ -1,0 +1,454 @@
+#include "unit/link.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "lines/serial_control.h"
+#include "base/trace.h"
+
+namespace plenvo {
+
+namespace {
+
+constexpr const char* kLineSettings = "9600,N,8,1";
+constexpr int kPollMs = 100;
+constexpr int kTimeOutMs = 1000;
+constexpr int kOkReplyMs = 500;
+constexpr int kNoAnswerMs = 1000;
+constexpr int kReopenMs = 1000;
+// Three bytes take 3 ms at 9600 baud; far longer means the line is stuck.
+constexpr int kDrainTimeoutMs = 100;
+constexpr float kResendSeconds = 0.2f;
+
+QString frame_text(const protocol::Frame& frame)
+{
+    return trace::letters(frame.first, frame.second) + ' ' + QString::number(frame.value);
+}
+
+QString cant_work(int port)
+{
+    return QStringLiteral("COM%1: can't work !").arg(port);
+}
+
+QString no_answer_message(int port)
+{
+    return QStringLiteral("COM%1: no answer !").arg(port);
+}
+
+const char* const kNoAnswerHint =
+    "The unit does not answer. Check that it is switched on, that the cable is in its RS-232 "
+    "socket (a null-modem cable or adapter where the unit needs one), and that this port is "
+    "the device the unit is connected to.";
+// A local device is back within a second of being plugged in again; a
+// network line whose far end restarts is asked less and less often.
+constexpr int kReopenNetworkMaxMs = 10000;
+
+QString lost_problem(const QString& reason, int retry_ms)
+{
+    return reason + QStringLiteral(" (the port is tried again every %1 s)").arg(retry_ms / 1000);
+}
+
+bool same_letters(const protocol::Frame& a, const protocol::Frame& b)
+{
+    return a.first == b.first && a.second == b.second;
+}
+
+// The setting a command carries, or nullptr (AL, RE, letters the unit does
+// not know).
+protocol::Field setting_of_command(uint8_t first, uint8_t second)
+{
+    const protocol::Command* command = protocol::find_command(first, second);
+    return command ? command->field : nullptr;
+}
+
+protocol::Field setting_of_reply(const protocol::Frame& frame)
+{
+    const protocol::ReplyRule* rule = protocol::find_reply_rule(frame.first, frame.second);
+    return rule && rule->kind == protocol::ReplyKind::Store ? rule->field : nullptr;
+}
+
+template <typename Choices>
+auto* find_choice(Choices& choices, protocol::Field field)
+{
+    auto it = std::ranges::find_if(choices, [field](const auto& c) { return c.field == field; });
+    return it == choices.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
+Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkListener& listener)
+    : platform_(platform),
+      serial_(serial),
+      state_(state),
+      listener_(listener),
+      timRx_(platform.make_timer(kPollMs)),
+      timTimeOut_(platform.make_timer(kTimeOutMs)),
+      timQueue_(platform.make_timer(0)),
+      timOkReply_(platform.make_timer(kOkReplyMs)),
+      timNoAnswer_(platform.make_timer(kNoAnswerMs)),
+      timReopen_(platform.make_timer(kReopenMs))
+{
+    timRx_->on_tick = [this] { timRx_Timer(); };
+    timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
+    timQueue_->on_tick = [this] { send_queued(); };
+    timOkReply_->on_tick = [this] { ask_again_for_state(); };
+    timNoAnswer_->on_tick = [this] { no_answer(); };
+    timReopen_->on_tick = [this] { try_reopening(); };
+}
+
+Link::~Link() = default;
+
+QString Link::line_problem(int port) const
+{
+    const auto it = line_problems_.find(port);
+    return it == line_problems_.end() ? QString() : it->second;
+}
+
+bool Link::open_port(int port)
+{
+    listener_.link_message(QString());
+    // The user's choice of port ends any waiting for a lost device.
+    timReopen_->set_enabled(false);
+    const bool opened = open_line(port);
+    if (!opened) {
+        listener_.link_message(cant_work(port));
+        listener_.link_port_failed(port, line_problems_[port]);
+    }
+    listener_.link_port_changed();
+    return opened;
+}
+
+bool Link::open_line(int port)
+{
+    const bool opened = [&] {
+        if (state_.port_ok)
+            serial_.set_port_open(false);
+        serial_.set_comm_port(port);
+        if (!serial_.set_settings(QString::fromLatin1(kLineSettings)) || !serial_.set_port_open(true))
+            return false;
+        serial_.clear_in_buffer();
+        serial_.clear_out_buffer();
+        serial_.set_input_mode(1);
+        serial_.set_input_len(0);
+        return true;
+    }();
+
+    ++port_generation_;
+    state_.port_ok = opened;
+    timRx_->set_enabled(opened);
+    timNoAnswer_->set_enabled(false);
+    // The received bytes were just discarded; a partial frame kept from
+    // before would be completed by unrelated bytes.
+    assembler_.clear();
+    line_problems_[port] = opened ? QString() : serial_.error_text();
+    return opened;
+}
+
+void Link::close_port()
+{
+    serial_.set_port_open(false);
+    ++port_generation_;
+    state_.port_ok = false;
+    timRx_->set_enabled(false);
+}
+
+// The device behind an open port went away: shown as a port that cannot
+// work, so the user knows to pick the port again once it is back.
+void Link::report_port_lost()
+{
+    const QString reason = serial_.error_text();
+    close_port();
+    timReopen_->set_interval(kReopenMs);
+    line_problems_[state_.com_port] = lost_problem(reason, kReopenMs);
+    listener_.link_message(cant_work(state_.com_port));
+    listener_.link_port_failed(state_.com_port, reason);
+    listener_.link_port_changed();
+    timReopen_->set_enabled(true);
+}
+
+// A lost device that is back is opened again, and the unit asked for its
+// state: it may have changed meanwhile.
+void Link::try_reopening()
+{
+    if (!open_line(state_.com_port)) {
+        if (serial_.network_line())
+            timReopen_->set_interval(std::min(2 * timReopen_->interval(), kReopenNetworkMaxMs));
+        line_problems_[state_.com_port] = lost_problem(serial_.error_text(), timReopen_->interval());
+        listener_.link_port_changed();
+        return;
+    }
+    timReopen_->set_enabled(false);
+    listener_.link_message(QString());
+    listener_.link_port_changed();
+    request_state();
+}
+
+bool Link::link_broken(uint64_t generation) const
+{
+    return !state_.port_ok || generation != port_generation_ || !serial_.port_open() || serial_.device_lost();
+}
+
+Link::TxResult Link::tx_cmd(uint8_t first, uint8_t second, int value)
+{
+    if (!state_.port_ok)
+        return TxResult::Refused;
+    // A value that does not fit the frame's byte is refused before the
+    // command counts as in progress, so later commands still go out.
+    if (value < 0 || value > 255)
+        return TxResult::Refused;
+
+    const protocol::Frame frame{first, second, uint8_t(value)};
+    choose(frame);
+    // Inside a poll the answer could only be read by a poll nested in it.
+    if (!state_.tx_busy && !polling_)
+        return send_and_wait(frame);
+    if (in_flight_ && *in_flight_ == frame)
+        // Already on its way: only a different value chosen meanwhile is dropped.
+        std::erase_if(queued_, [&](const protocol::Frame& q) { return same_letters(q, frame); });
+    else
+        queue(frame);
+    return TxResult::Queued;
+}
+
+Link::TxResult Link::request_state()
+{
+    if (state_.port_ok)
+        timNoAnswer_->set_enabled(true);
+    return tx_cmd(protocol::kAL.first, protocol::kAL.second, 0);
+}
+
+void Link::no_answer()
+{
+    timNoAnswer_->set_enabled(false);
+    if (!state_.port_ok)
+        return;
+    line_problems_[state_.com_port] = QString::fromLatin1(kNoAnswerHint);
+    listener_.link_message(no_answer_message(state_.com_port));
+    listener_.link_port_changed();
+}
+
+Link::TxResult Link::send_and_wait(const protocol::Frame& frame)
+{
+    state_.tx_busy = true;
+    in_flight_ = frame;
+    awaited_ = protocol::awaited_code(frame.first, frame.second);
+    answered_ = false;
+    const char raw[protocol::kFrameSize] = {char(frame.first), char(frame.second), char(frame.value)};
+    const QByteArray bytes(raw, protocol::kFrameSize);
+    state_.tx_timeout = false;
+    timTimeOut_->set_enabled(true);
+    rx_code = protocol::kNoCode;
+
+    // A port closed, lost or replaced while the command waits ends the wait
+    // at once: the frame can no longer reach the unit.
+    const uint64_t generation = port_generation_;
+    auto broken = [this, generation] { return link_broken(generation); };
+    auto send = [&] {
+        if (!serial_.output(bytes))
+            return false;
+        trace::line(QStringLiteral("tx"), frame_text(frame));
+        return true;
+    };
+
+    serial_.drain_output(kDrainTimeoutMs);
+    bool failed = !send();
+    if (!failed) {
+        wait_seconds(platform_, kResendSeconds, broken);
+        failed = broken();
+    }
+    if (awaited_) {
+        while (!failed && !answered_ && !state_.tx_timeout) {
+            failed = !send();
+            if (!failed) {
+                wait_seconds(platform_, kResendSeconds, broken);
+                failed = broken();
+            }
+        }
+    }
+    // The answer counts when the poll applied it before the time-out, however
+    // late this wait got control back.
+    const bool ok = awaited_ ? answered_ : !failed;
+
+    state_.tx_busy = false;
+    timTimeOut_->set_enabled(false);
+    in_flight_.reset();
+    awaited_.reset();
+    if (ok)
+        std::erase_if(choices_, [&](const Choice& c) {
+            return c.field == setting_of_command(frame.first, frame.second) && c.value == frame.value;
+        });
+    else
+        listener_.link_message(QString::fromLatin1(kTxFail));
+    if (!queued_.empty())
+        timQueue_->set_enabled(true);
+    return ok ? TxResult::Answered : TxResult::Failed;
+}
+
+Link::Choice* Link::choice_for(protocol::Field field)
+{
+    return find_choice(choices_, field);
+}
+
+const Link::Choice* Link::choice_for(protocol::Field field) const
+{
+    return find_choice(choices_, field);
+}
+
+void Link::choose(const protocol::Frame& frame)
+{
+    const protocol::Field field = setting_of_command(frame.first, frame.second);
+    if (!field)
+        return;
+    Choice* choice = choice_for(field);
+    if (!choice) {
+        choices_.push_back({field, frame.value, {}});
+        return;
+    }
+    if (choice->value != frame.value && std::ranges::find(choice->earlier, choice->value) == choice->earlier.end())
+        choice->earlier.push_back(choice->value);
+    choice->value = frame.value;
+}
+
+bool Link::unconfirmed(uint8_t first, uint8_t second) const
+{
+    const protocol::Field field = setting_of_command(first, second);
+    return field && choice_for(field);
+}
+
+void Link::queue(const protocol::Frame& frame)
+{
+    auto it = std::ranges::find_if(queued_, [&](const protocol::Frame& q) { return same_letters(q, frame); });
+    if (it == queued_.end())
+        queued_.push_back(frame);
+    else
+        it->value = frame.value;
+}
+
+void Link::send_queued()
+{
+    timQueue_->set_enabled(false);
+    // A command still waiting, or a poll, sends the rest of the queue when
+    // it is done.
+    while (!state_.tx_busy && !polling_ && !queued_.empty()) {
+        const protocol::Frame next = queued_.front();
+        queued_.erase(queued_.begin());
+        if (tx_cmd(next.first, next.second, next.value) != TxResult::Refused)
+            return;
+    }
+}
+
+// An answer carrying a value sent before the user's latest choice of that
+// setting: the unit is still to get the latest one, so the windows keep it.
+bool Link::stale_answer(const protocol::Frame& frame) const
+{
+    const protocol::Field field = setting_of_reply(frame);
+    const Choice* choice = field ? choice_for(field) : nullptr;
+    return choice && choice->value != frame.value &&
+           std::ranges::find(choice->earlier, int(frame.value)) != choice->earlier.end();
+}
+
+void Link::apply(const protocol::Frame& frame)
+{
+    timNoAnswer_->set_enabled(false);
+    if (const auto silent = line_problems_.find(state_.com_port);
+        silent != line_problems_.end() && silent->second == QLatin1String(kNoAnswerHint)) {
+        silent->second.clear();
+        listener_.link_port_changed();
+    }
+    const bool stale = stale_answer(frame);
+    const protocol::ReplyRule* rule = protocol::find_reply_rule(frame.first, frame.second);
+    if (stale) {
+        // It still answers the command on the line when it carries its value.
+        if (awaited_ && in_flight_ && rule->code == *awaited_ && in_flight_->value == frame.value &&
+            !state_.tx_timeout)
+            answered_ = true;
+        return;
+    }
+    const protocol::AppliedReply applied = protocol::apply_reply(frame, state_);
+    rx_code = applied.code;
+    if (awaited_ && rx_code == *awaited_ && !state_.tx_timeout)
+        answered_ = true;
+    if (applied.ok_reply) {
+        // The state request goes out half a second later from the message
+        // loop, so the poll goes on meanwhile.
+        timOkReply_->set_enabled(false);
+        timOkReply_->set_enabled(true);
+    }
+    listener_.link_frame_applied(frame, rx_code);
+}
+
+void Link::ask_again_for_state()
+{
+    timOkReply_->set_enabled(false);
+    request_state();
+}
+
+void Link::timTimeOut_Timer()
+{
+    // Bytes that reached the port before the time-out may be the answer:
+    // they are read first, by the poll under way or right here.
+    if (polling_) {
+        timeout_after_poll_ = true;
+        return;
+    }
+    if (state_.port_ok && serial_.in_buffer_count() > 0) {
+        polling_ = true;
+        read_and_apply();
+        end_poll();
+    }
+    state_.tx_timeout = true;
+}
+
+void Link::timRx_Timer()
+{
+    // A poll never runs inside another: the windows that show a reply may
+    // yield, and a nested poll would apply later frames before earlier ones.
+    if (polling_)
+        return;
+    if (serial_.device_lost()) {
+        report_port_lost();
+        return;
+    }
+    if (serial_.in_buffer_count() == 0)
+        return;
+    polling_ = true;
+    timRx_->set_enabled(false);
+    platform_.yield();
+    read_and_apply();
+
+    // A port that failed or closed while the replies were shown stays
+    // unpolled.
+    if (state_.port_ok)
+        timRx_->set_enabled(true);
+    platform_.yield();
+    end_poll();
+}
+
+// Until the poll's handler has returned its timer cannot fire again, so a
+// command sent before then would wait for an answer nobody reads.
+void Link::end_poll()
+{
+    polling_ = false;
+    if (std::exchange(timeout_after_poll_, false))
+        state_.tx_timeout = true;
+    if (!queued_.empty())
+        timQueue_->set_enabled(true);
+}
+
+void Link::read_and_apply()
+{
+    const uint64_t generation = port_generation_;
+    const QByteArray received = state_.port_ok ? serial_.input() : QByteArray();
+    for (char byte : received) {
+        // The rest was read from a port that has been closed or replaced.
+        if (generation != port_generation_)
+            break;
+        const std::optional<protocol::Frame> frame = assembler_.feed(uint8_t(byte), platform_.tick_count());
+        if (!frame)
+            continue;
+        trace::line(QStringLiteral("rx"), frame_text(*frame));
+        apply(*frame);
+    }
+}
+
+}  // namespace plenvo

@@ -1,0 +1,241 @@
+#include "windows/frm_main.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+
+#include "windows/frm_adj.h"
+#include "windows/accessibility.h"
+#include "windows/screen_fit.h"
+#include "base/trace.h"
+#include "skin/layout.h"
+#include "skin/skin.h"
+#include "windows/frm_video.h"
+
+namespace plenvo {
+
+namespace {
+
+// The skin's own size: the main window is fitted to it at start-up and
+// the layout scale is measured against its width.
+constexpr int kSkinWidthTwips = 7050;
+
+QFont label_font(const char* family, bool bold)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPointSizeF(8.25);
+    font.setBold(bold);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+}  // namespace
+
+FrmMain::FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings)
+    : SkinWindow(platform, skin::kMainBackground, Qt::white, nullptr),
+      settings_(std::move(settings)),
+      link_(platform, serial, state, *this)
+{
+    attach_drag(*this);
+    build_design();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::build_design()
+{
+    setWindowIcon(skin::icon());
+    set_Width(layout::kMainClient.width);
+    set_Height(layout::kMainClient.height);
+
+    img_logo_ = new QLabel(this);
+    place(*img_logo_, layout::kMainLogo);
+    img_logo_->setPixmap(skin_picture(skin::kLogo));
+
+    lab_ver_ = new QLabel(this);
+    place(*lab_ver_, layout::kMainVersionLabel);
+    lab_ver_->setFont(label_font("Arial", false));
+
+    lab_msg_ = new QLabel(this);
+    place(*lab_msg_, layout::kMainMessageLabel);
+    lab_msg_->setFont(label_font("MS Sans Serif", true));
+    QPalette palette = lab_msg_->palette();
+    palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    palette.setColor(QPalette::Window, QWidget::palette().color(QPalette::Base));
+    lab_msg_->setPalette(palette);
+    lab_msg_->setAutoFillBackground(true);
+    lab_msg_->installEventFilter(this);
+
+    img_form_ = new QWidget(this);
+    place(*img_form_, layout::kMainFormImage);
+
+    // The diagnostic box and its button lie out of sight: Tab never
+    // leads there.
+    txt_msg_ = new QPlainTextEdit(this);
+    place(*txt_msg_, layout::kMainDiagnosticText);
+    txt_msg_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt_msg_->setFocusPolicy(Qt::NoFocus);
+
+    cmd_clear_ = new QPushButton(QStringLiteral("clear"), this);
+    place(*cmd_clear_, layout::kMainClearButton);
+    cmd_clear_->setFocusPolicy(Qt::NoFocus);
+    connect(cmd_clear_, &QPushButton::clicked, this, &FrmMain::cmd_clear_Click);
+
+    for (const layout::Element& element : layout::kMainButtons) {
+        auto* button = new SkinButton(element.index, this);
+        place(*button, element.rect);
+        button->show_picture(element.start_picture ? element.start_picture
+                             : element.index == 21 ? skin::kMinimise
+                                                   : skin::kExit);
+        button->on_press = [this](int index) { as_user([&] { img_btn_MouseDown(index); }); };
+        img_btn_[size_t(element.index)] = button;
+    }
+    for (const layout::ElementName& name : layout::kMainNames)
+        img_btn_[size_t(name.index)]->set_name(name);
+    chain_in_reading_order({img_btn_.begin(), img_btn_.end()});
+}
+
+SkinButton* FrmMain::img_btn(int index) const
+{
+    return index >= 0 && index < int(img_btn_.size()) ? img_btn_[size_t(index)] : nullptr;
+}
+
+FrmAdj* FrmMain::frm_adj() const
+{
+    return adj_.data();
+}
+
+FrmVideo* FrmMain::frm_video() const
+{
+    return video_.data();
+}
+
+void FrmMain::Form_Load(bool another_copy_running)
+{
+    if (another_copy_running) {
+        second_instance = true;
+        unload_main();
+        return;
+    }
+    second_instance = false;
+    state.set_start_up_values();
+    shell.dragging = false;
+
+    const SettingsFile::Values saved = settings_.read();
+    place_from_settings(saved);
+    state.com_port = saved.com_port.value_or(1);
+
+    setWindowTitle(QString::fromLatin1(kCaption));
+    lab_ver_->setText(QString::fromLatin1(kVersion));
+
+    start_up_port_opening();
+    if (form_unloaded_)
+        return;
+
+    set_Width(img_form_->width() * platform().twips_per_pixel_x());
+    set_Height(img_form_->height() * platform().twips_per_pixel_y());
+    platform().yield();
+    if (form_unloaded_)
+        return;
+
+    shell.layout_scale = float(Width()) / float(kSkinWidthTwips);
+    rescale_positions();
+
+    set_child_top(*txt_msg_, Height() + 20);
+    set_child_left(*txt_msg_, 0);
+    txt_msg_->resize(width(), 2 * height());
+
+    show();
+    platform().yield();
+    if (form_unloaded_)
+        return;
+
+    start_up_state_request();
+}
+
+void FrmMain::place_from_settings(const SettingsFile::Values& saved)
+{
+    const QSize screen = platform().screen_twips();
+    shell.win_top = saved.win_top.value_or((screen.height() - layout::kMainClient.height) / 2);
+    shell.win_left = saved.win_left.value_or((screen.width() - kSkinWidthTwips) / 2);
+    // A window partly off the screen comes back where it was, as long as
+    // enough of it shows to grab it; one that is lost (saved on a larger
+    // screen, or dragged away) comes back whole at the nearest edge.
+    const QPoint saved_place(shell.win_left, shell.win_top);
+    // The size the window is fitted to right after.
+    const QSize size(img_form_->width() * platform().twips_per_pixel_x(),
+                     img_form_->height() * platform().twips_per_pixel_y());
+    const bool lost = keep_on_screen(saved_place, size, screen, grip_twips(platform())) != saved_place;
+    const QPoint place = lost ? keep_on_screen(saved_place, size, screen, size) : saved_place;
+    set_Top(place.y());
+    set_Left(place.x());
+}
+
+void FrmMain::rescale_positions()
+{
+    const float scale = shell.layout_scale;
+    for (SkinButton* button : img_btn_)
+        if (button)
+            scale_position(*button, scale);
+    scale_position(*lab_ver_, scale);
+    scale_position(*lab_msg_, scale);
+}
+
+void FrmMain::Form_Unload()
+{
+    if (form_unloaded_)
+        return;
+    form_unloaded_ = true;
+    if (second_instance)
+        return;
+
+    link_.close_port();
+
+    // Top() and Left() are already rounded to whole twips, halves to even.
+    shell.win_top = Top();
+    shell.win_left = Left();
+    if (!settings_.write(shell.win_top, shell.win_left, state.com_port))
+        trace::line(QStringLiteral("settings"), QStringLiteral("cannot write ") + settings_.path());
+
+    state.adj_open = false;
+    if (adj_)
+        adj_->unload();
+    state.video_open = false;
+    if (video_)
+        video_->unload();
+}
+
+void FrmMain::unload_main()
+{
+    const bool first_time = !form_unloaded_;
+    Form_Unload();
+    hide();
+    if (first_time)
+        emit unloaded();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    unload_main();
+    event->accept();
+}
+
+void FrmMain::set_message(const QString& text)
+{
+    lab_msg_->setText(text);
+    trace::line(QStringLiteral("msg"), text);
+}
+
+QString FrmMain::message() const
+{
+    return lab_msg_->text();
+}
+
+void FrmMain::cmd_clear_Click()
+{
+    txt_msg_->clear();
+}
+
+}  // namespace plenvo

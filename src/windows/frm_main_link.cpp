@@ -1,0 +1,134 @@
+// The main window's side of the serial link: the port buttons, the state
+// request at start-up, and each applied reply shown on the windows.
+
+#include <QString>
+
+#include <cstdio>
+
+#include "windows/frm_adj.h"
+#include "windows/frm_main.h"
+#include "windows/frm_video.h"
+
+namespace plenvo {
+
+namespace {
+
+constexpr int kCom1Element = 19;
+constexpr int kCom2Element = 20;
+constexpr float kStateRequestSeconds = 1.0f;
+
+}  // namespace
+
+void FrmMain::com_on_off(int16_t port)
+{
+    img_btn(kCom1Element)->show_picture("com1_off");
+    img_btn(kCom2Element)->show_picture("com2_off");
+    opening_port_ = true;
+    const bool opened = link_.open_port(port);
+    opening_port_ = false;
+    if (opened)
+        state.user_action = true;
+    platform().yield();
+}
+
+void FrmMain::start_up_port_opening()
+{
+    com_on_off(state.com_port);
+    if (!state.port_ok) {
+        state.com_port = state.com_port == 1 ? 2 : 1;
+        com_on_off(state.com_port);
+    }
+    show_port_indicator();
+}
+
+void FrmMain::show_port_indicator()
+{
+    if (state.com_port == 1)
+        img_btn(kCom1Element)->show_picture(state.port_ok ? "com1_on" : "com1_err");
+    else
+        img_btn(kCom2Element)->show_picture(state.port_ok ? "com2_on" : "com2_err");
+}
+
+void FrmMain::tx_cmd(uint8_t cmd1, uint8_t cmd2, int cmd3, bool& result)
+{
+    switch (link_.tx_cmd(cmd1, cmd2, cmd3)) {
+    case Link::TxResult::Answered: result = true; break;
+    case Link::TxResult::Failed: result = false; break;
+    case Link::TxResult::Queued:
+    case Link::TxResult::Refused: break;
+    }
+}
+
+bool FrmMain::unconfirmed(const protocol::Command& command) const
+{
+    return link_.unconfirmed(uint8_t(command.first), uint8_t(command.second));
+}
+
+void FrmMain::start_up_state_request()
+{
+    if (!state.port_ok)
+        return;
+    link_.request_state();
+    wait_seconds(platform(), kStateRequestSeconds);
+}
+
+void FrmMain::link_message(const QString& text)
+{
+    set_message(text);
+}
+
+void FrmMain::link_port_changed()
+{
+    // The port being opened on purpose shows its indicator once it is done.
+    if (!opening_port_)
+        show_port_indicator();
+    for (const auto& [element, port] : {std::pair{kCom1Element, 1}, std::pair{kCom2Element, 2}}) {
+        const QString name = img_btn(element)->accessibleName();
+        const QString problem = link_.line_problem(port);
+        img_btn(element)->setToolTip(problem.isEmpty() ? name : name + QStringLiteral(": ") + problem);
+    }
+}
+
+void FrmMain::link_port_failed(int port, const QString& reason)
+{
+    const QByteArray line = QStringLiteral("plenvo: COM%1: %2\n").arg(port).arg(reason).toLocal8Bit();
+    std::fputs(line.constData(), stderr);
+}
+
+void FrmMain::link_frame_applied(const protocol::Frame& frame, int)
+{
+    mirror_reply();
+    emit frame_applied(frame);
+}
+
+void FrmMain::mirror_reply()
+{
+    state.user_action = false;
+    mirroring_ = true;
+    const protocol::MirrorCall call = protocol::mirror_call(link_.rx_code, state);
+    // A companion closed meanwhile is hidden and waiting to be destroyed;
+    // nothing is shown in it any more.
+    FrmAdj* adj = adj_ && !adj_->unloaded() ? adj_.data() : nullptr;
+    FrmVideo* video = video_ && !video_->unloaded() ? video_.data() : nullptr;
+    switch (call.target) {
+    case protocol::MirrorTarget::None: break;
+    case protocol::MirrorTarget::MainPanel: img_btn_MouseDown(call.index, 1, 1, 1.0f, 1.0f); break;
+    case protocol::MirrorTarget::Adjustment:
+        if (adj)
+            adj->img_btn_MouseDown(call.index, 1, 1, 1.0f, 1.0f);
+        break;
+    case protocol::MirrorTarget::PcBypass: proc_pc_bypass(); break;
+    case protocol::MirrorTarget::VideoScroll:
+        if (video)
+            video->hsr_video_Scroll(call.index);
+        break;
+    case protocol::MirrorTarget::VideoReset:
+        if (video)
+            video->img_btn_MouseDown(1, 1, 1.0f, 1.0f);
+        break;
+    }
+    mirroring_ = false;
+    state.user_action = true;
+}
+
+}  // namespace plenvo
