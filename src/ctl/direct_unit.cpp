@@ -86,7 +86,9 @@ std::string DirectUnit::apply(std::span<const control::Assignment> settings)
         // An answer of the unit may have asked for its state meanwhile.
         wait_seconds(platform_, kIdleWaitSeconds, [this] { return link_.idle(); });
         const protocol::Frame frame = control::frame_of(settings[i]);
-        const Link::TxResult result = link_.tx_cmd(frame.first, frame.second, frame.value);
+        std::optional<Link::TxResult> result;
+        link_.tx_cmd(frame.first, frame.second, frame.value, [&result](Link::TxResult r) { result = r; });
+        wait_seconds(platform_, 2.0f, [&result] { return result.has_value(); });
         if (result == Link::TxResult::Answered)
             continue;
         std::string failure = result == Link::TxResult::Refused

@@ -51,12 +51,10 @@ void FrmMain::show_port_indicator()
 
 void FrmMain::tx_cmd(uint8_t cmd1, uint8_t cmd2, int cmd3, bool& result)
 {
-    switch (link_.tx_cmd(cmd1, cmd2, cmd3)) {
-    case Link::TxResult::Answered: result = true; break;
-    case Link::TxResult::Failed: result = false; break;
-    case Link::TxResult::Queued:
-    case Link::TxResult::Refused: break;
-    }
+    link_.tx_cmd(cmd1, cmd2, cmd3, [&result](Link::TxResult outcome) {
+        if (outcome == Link::TxResult::Answered || outcome == Link::TxResult::Failed)
+            result = outcome == Link::TxResult::Answered;
+    });
 }
 
 bool FrmMain::unconfirmed(const protocol::Command& command) const

@@ -18,7 +18,7 @@ constexpr int kNoAnswerMs = 1000;
 constexpr int kReopenMs = 1000;
 // Three bytes take 3 ms at 9600 baud; far longer means the line is stuck.
 constexpr int kDrainTimeoutMs = 100;
-constexpr float kResendSeconds = 0.2f;
+constexpr int kResendMs = 200;
 
 QString frame_text(const protocol::Frame& frame)
 {
@@ -83,6 +83,7 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
       listener_(listener),
       timRx_(platform.make_timer(kPollMs)),
       timTimeOut_(platform.make_timer(kTimeOutMs)),
+      timResend_(platform.make_timer(kResendMs)),
       timQueue_(platform.make_timer(0)),
       timOkReply_(platform.make_timer(kOkReplyMs)),
       timNoAnswer_(platform.make_timer(kNoAnswerMs)),
@@ -90,6 +91,7 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
 {
     timRx_->on_tick = [this] { timRx_Timer(); };
     timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
+    timResend_->on_tick = [this] { resend_step(); };
     timQueue_->on_tick = [this] { send_queued(); };
     timOkReply_->on_tick = [this] { ask_again_for_state(); };
     timNoAnswer_->on_tick = [this] { no_answer(); };
@@ -120,6 +122,9 @@ bool Link::open_port(int port)
 
 bool Link::open_line(int port)
 {
+    // The frame on the line can no longer reach the unit.
+    if (in_flight_)
+        end_command(false);
     const bool opened = [&] {
         if (state_.port_ok)
             serial_.set_port_open(false);
@@ -150,6 +155,8 @@ void Link::close_port()
     ++port_generation_;
     state_.port_ok = false;
     timRx_->set_enabled(false);
+    if (in_flight_)
+        end_command(false);
 }
 
 // The device behind an open port went away: shown as a port that cannot
@@ -183,38 +190,46 @@ void Link::try_reopening()
     request_state();
 }
 
-bool Link::link_broken(uint64_t generation) const
+void Link::tx_cmd(uint8_t first, uint8_t second, int value, TxDone done)
 {
-    return !state_.port_ok || generation != port_generation_ || !serial_.port_open() || serial_.device_lost();
-}
-
-Link::TxResult Link::tx_cmd(uint8_t first, uint8_t second, int value)
-{
-    if (!state_.port_ok)
-        return TxResult::Refused;
+    std::vector<TxDone> callers;
+    if (done)
+        callers.push_back(std::move(done));
     // A value that does not fit the frame's byte is refused before the
     // command counts as in progress, so later commands still go out.
-    if (value < 0 || value > 255)
-        return TxResult::Refused;
+    if (!state_.port_ok || value < 0 || value > 255) {
+        for (const TxDone& caller : callers)
+            caller(TxResult::Refused);
+        return;
+    }
 
-    const protocol::Frame frame{first, second, uint8_t(value)};
-    choose(frame);
-    // Inside a poll the answer could only be read by a poll nested in it.
-    if (!state_.tx_busy && !polling_)
-        return send_and_wait(frame);
-    if (in_flight_ && *in_flight_ == frame)
+    Pending command{{first, second, uint8_t(value)}, std::move(callers)};
+    choose(command.frame);
+    // Inside a poll the answer would be read before the bytes still to be
+    // applied from that poll.
+    if (!state_.tx_busy && !polling_) {
+        send_now(std::move(command));
+        return;
+    }
+    if (in_flight_ && in_flight_->frame == command.frame) {
         // Already on its way: only a different value chosen meanwhile is dropped.
-        std::erase_if(queued_, [&](const protocol::Frame& q) { return same_letters(q, frame); });
-    else
-        queue(frame);
-    return TxResult::Queued;
+        for (Pending& q : queued_)
+            if (same_letters(q.frame, command.frame))
+                for (const TxDone& caller : q.done)
+                    caller(TxResult::Replaced);
+        std::erase_if(queued_, [&](const Pending& q) { return same_letters(q.frame, command.frame); });
+        for (TxDone& caller : command.done)
+            in_flight_->done.push_back(std::move(caller));
+        return;
+    }
+    queue(std::move(command));
 }
 
-Link::TxResult Link::request_state()
+void Link::request_state(TxDone done)
 {
     if (state_.port_ok)
         timNoAnswer_->set_enabled(true);
-    return tx_cmd(protocol::kAL.first, protocol::kAL.second, 0);
+    tx_cmd(protocol::kAL.first, protocol::kAL.second, 0, std::move(done));
 }
 
 void Link::no_answer()
@@ -227,61 +242,78 @@ void Link::no_answer()
     listener_.link_port_changed();
 }
 
-Link::TxResult Link::send_and_wait(const protocol::Frame& frame)
+void Link::send_now(Pending command)
 {
     state_.tx_busy = true;
-    in_flight_ = frame;
-    awaited_ = protocol::awaited_code(frame.first, frame.second);
+    awaited_ = protocol::awaited_code(command.frame.first, command.frame.second);
+    in_flight_ = std::move(command);
     answered_ = false;
-    const char raw[protocol::kFrameSize] = {char(frame.first), char(frame.second), char(frame.value)};
-    const QByteArray bytes(raw, protocol::kFrameSize);
     state_.tx_timeout = false;
     timTimeOut_->set_enabled(true);
     rx_code = protocol::kNoCode;
-
-    // A port closed, lost or replaced while the command waits ends the wait
-    // at once: the frame can no longer reach the unit.
-    const uint64_t generation = port_generation_;
-    auto broken = [this, generation] { return link_broken(generation); };
-    auto send = [&] {
-        if (!serial_.output(bytes))
-            return false;
-        trace::line(QStringLiteral("tx"), frame_text(frame));
-        return true;
-    };
+    sent_at_ = platform_.tick_count();
 
     serial_.drain_output(kDrainTimeoutMs);
-    bool failed = !send();
-    if (!failed) {
-        wait_seconds(platform_, kResendSeconds, broken);
-        failed = broken();
+    if (!put_on_line()) {
+        end_command(false);
+        return;
     }
-    if (awaited_) {
-        while (!failed && !answered_ && !state_.tx_timeout) {
-            failed = !send();
-            if (!failed) {
-                wait_seconds(platform_, kResendSeconds, broken);
-                failed = broken();
-            }
-        }
-    }
-    // The answer counts when the poll applied it before the time-out, however
-    // late this wait got control back.
-    const bool ok = awaited_ ? answered_ : !failed;
+    timResend_->set_enabled(true);
+}
 
-    state_.tx_busy = false;
+bool Link::put_on_line()
+{
+    const protocol::Frame& frame = in_flight_->frame;
+    const char raw[protocol::kFrameSize] = {char(frame.first), char(frame.second), char(frame.value)};
+    if (!serial_.output(QByteArray(raw, protocol::kFrameSize)))
+        return false;
+    trace::line(QStringLiteral("tx"), frame_text(frame));
+    return true;
+}
+
+// Every 0.2 s while a command is on the line: it is done once its answer
+// is in (or at the first step, when none is awaited), has failed once the
+// time-out has fallen due, and else goes out again.
+void Link::resend_step()
+{
+    // Both fall due together at the fifth step; the time-out comes first.
+    if (!state_.tx_timeout && uint32_t(platform_.tick_count() - sent_at_) >= uint32_t(kTimeOutMs))
+        timTimeOut_Timer();
+    if (!awaited_ || answered_) {
+        end_command(true);
+        return;
+    }
+    if (state_.tx_timeout || !put_on_line())
+        end_command(false);
+}
+
+// Tells the callers of the command on the line how it went, once.
+void Link::settle(TxResult result)
+{
+    if (!in_flight_)
+        return;
+    const std::vector<TxDone> callers = std::exchange(in_flight_->done, {});
+    for (const TxDone& caller : callers)
+        caller(result);
+}
+
+void Link::end_command(bool ok)
+{
+    timResend_->set_enabled(false);
     timTimeOut_->set_enabled(false);
-    in_flight_.reset();
-    awaited_.reset();
+    state_.tx_busy = false;
+    const protocol::Frame frame = in_flight_->frame;
     if (ok)
         std::erase_if(choices_, [&](const Choice& c) {
             return c.field == setting_of_command(frame.first, frame.second) && c.value == frame.value;
         });
     else
         listener_.link_message(QString::fromLatin1(kTxFail));
+    settle(ok ? TxResult::Answered : TxResult::Failed);
+    in_flight_.reset();
+    awaited_.reset();
     if (!queued_.empty())
         timQueue_->set_enabled(true);
-    return ok ? TxResult::Answered : TxResult::Failed;
 }
 
 Link::Choice* Link::choice_for(protocol::Field field)
@@ -315,26 +347,33 @@ bool Link::unconfirmed(uint8_t first, uint8_t second) const
     return field && choice_for(field);
 }
 
-void Link::queue(const protocol::Frame& frame)
+void Link::queue(Pending command)
 {
-    auto it = std::ranges::find_if(queued_, [&](const protocol::Frame& q) { return same_letters(q, frame); });
-    if (it == queued_.end())
-        queued_.push_back(frame);
-    else
-        it->value = frame.value;
+    auto it = std::ranges::find_if(queued_, [&](const Pending& q) { return same_letters(q.frame, command.frame); });
+    if (it == queued_.end()) {
+        queued_.push_back(std::move(command));
+        return;
+    }
+    for (const TxDone& caller : it->done)
+        caller(TxResult::Replaced);
+    *it = std::move(command);
 }
 
 void Link::send_queued()
 {
     timQueue_->set_enabled(false);
-    // A command still waiting, or a poll, sends the rest of the queue when
-    // it is done.
-    while (!state_.tx_busy && !polling_ && !queued_.empty()) {
-        const protocol::Frame next = queued_.front();
-        queued_.erase(queued_.begin());
-        if (tx_cmd(next.first, next.second, next.value) != TxResult::Refused)
-            return;
-    }
+    if (state_.tx_busy || polling_ || queued_.empty())
+        return;
+    Pending next = std::move(queued_.front());
+    queued_.erase(queued_.begin());
+    const protocol::Frame frame = next.frame;
+    // The port may have closed since it was asked for.
+    tx_cmd(frame.first, frame.second, frame.value, [callers = std::move(next.done)](TxResult result) {
+        for (const TxDone& caller : callers)
+            caller(result);
+    });
+    if (!state_.tx_busy && !queued_.empty())
+        timQueue_->set_enabled(true);
 }
 
 // An answer carrying a value sent before the user's latest choice of that
@@ -355,19 +394,18 @@ void Link::apply(const protocol::Frame& frame)
         silent->second.clear();
         listener_.link_port_changed();
     }
-    const bool stale = stale_answer(frame);
     const protocol::ReplyRule* rule = protocol::find_reply_rule(frame.first, frame.second);
-    if (stale) {
+    const bool answers = awaited_ && !answered_ && !state_.tx_timeout;
+    if (stale_answer(frame)) {
         // It still answers the command on the line when it carries its value.
-        if (awaited_ && in_flight_ && rule->code == *awaited_ && in_flight_->value == frame.value &&
-            !state_.tx_timeout)
+        if (answers && rule->code == *awaited_ && in_flight_->frame.value == frame.value) {
             answered_ = true;
+            settle(TxResult::Answered);
+        }
         return;
     }
     const protocol::AppliedReply applied = protocol::apply_reply(frame, state_);
     rx_code = applied.code;
-    if (awaited_ && rx_code == *awaited_ && !state_.tx_timeout)
-        answered_ = true;
     if (applied.ok_reply) {
         // The state request goes out half a second later from the message
         // loop, so the poll goes on meanwhile.
@@ -375,6 +413,10 @@ void Link::apply(const protocol::Frame& frame)
         timOkReply_->set_enabled(true);
     }
     listener_.link_frame_applied(frame, rx_code);
+    if (answers && rx_code == *awaited_) {
+        answered_ = true;
+        settle(TxResult::Answered);
+    }
 }
 
 void Link::ask_again_for_state()
@@ -385,13 +427,10 @@ void Link::ask_again_for_state()
 
 void Link::timTimeOut_Timer()
 {
+    timTimeOut_->set_enabled(false);
     // Bytes that reached the port before the time-out may be the answer:
-    // they are read first, by the poll under way or right here.
-    if (polling_) {
-        timeout_after_poll_ = true;
-        return;
-    }
-    if (state_.port_ok && serial_.in_buffer_count() > 0) {
+    // they are read first.
+    if (!polling_ && state_.port_ok && serial_.in_buffer_count() > 0) {
         polling_ = true;
         read_and_apply();
         end_poll();
@@ -401,8 +440,6 @@ void Link::timTimeOut_Timer()
 
 void Link::timRx_Timer()
 {
-    // A poll never runs inside another: the windows that show a reply may
-    // yield, and a nested poll would apply later frames before earlier ones.
     if (polling_)
         return;
     if (serial_.device_lost()) {
@@ -412,35 +449,25 @@ void Link::timRx_Timer()
     if (serial_.in_buffer_count() == 0)
         return;
     polling_ = true;
-    timRx_->set_enabled(false);
-    platform_.yield();
     read_and_apply();
-
-    // A port that failed or closed while the replies were shown stays
-    // unpolled.
-    if (state_.port_ok)
-        timRx_->set_enabled(true);
-    platform_.yield();
     end_poll();
 }
 
-// Until the poll's handler has returned its timer cannot fire again, so a
-// command sent before then would wait for an answer nobody reads.
+// Commands asked for while the poll applied its frames go out now.
 void Link::end_poll()
 {
     polling_ = false;
-    if (std::exchange(timeout_after_poll_, false))
-        state_.tx_timeout = true;
-    if (!queued_.empty())
+    if (!queued_.empty() && !state_.tx_busy)
         timQueue_->set_enabled(true);
 }
 
 void Link::read_and_apply()
 {
     const uint64_t generation = port_generation_;
-    const QByteArray received = state_.port_ok ? serial_.input() : QByteArray();
+    const QByteArray received = serial_.input();
     for (char byte : received) {
-        // The rest was read from a port that has been closed or replaced.
+        // The rest was read from a port that has been closed or replaced
+        // while a frame was shown.
         if (generation != port_generation_)
             break;
         const std::optional<protocol::Frame> frame = assembler_.feed(uint8_t(byte), platform_.tick_count());

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -37,11 +38,11 @@ public:
 
 // The serial line to the unit and its protocol: opening the port, sending
 // command frames and waiting for their answers, polling for replies and
-// storing them in the device state. No windows: the panel and the
-// command-line client share it.
+// storing them in the device state. No windows and no waiting: everything
+// happens in timer ticks on the program's message loop.
 //
 // One command is on the line at a time. A command asked for while another
-// waits, or while a poll shows what it read, is kept, one per setting with
+// waits, or while a poll applies what it read, is kept, one per setting with
 // the latest value, and goes out from the message loop once the line is
 // free.
 class Link {
@@ -50,30 +51,35 @@ public:
     ~Link();
 
     // Opens the line on `port` (closing it first when open); false when the
-    // port cannot work, which the message line then says.
+    // port cannot work, which the message line then says. A command waiting
+    // for its answer on the line it replaces has failed.
     bool open_port(int port);
     void close_port();
 
     enum class TxResult {
-        Answered,  // the unit answered (or nothing is awaited for the command)
+        Answered,  // the unit answered (or, for a command no answer is awaited for, it was sent)
         Failed,    // "Tx  fail !": no answer within the time-out, or the port broke
-        Queued,    // another command waits; this one goes out after it
         Refused,   // the port is not open, or the value does not fit a byte
+        Replaced,  // a later value for the same setting was asked for before this one went out
     };
-    // Sends the frame, re-sends it every 0.2 s until its answer is applied
-    // or one second has passed, yielding all the while.
-    TxResult tx_cmd(uint8_t first, uint8_t second, int value);
+    using TxDone = std::function<void(TxResult)>;
+
+    // Sends the frame and re-sends it every 0.2 s until its answer is applied
+    // or one second has passed. `done` learns the result once: as soon as the
+    // answer is applied, or when the command ends without one. The line is
+    // free for the next command at the end of the 0.2 s step the answer came
+    // in, as the unit expects.
+    void tx_cmd(uint8_t first, uint8_t second, int value, TxDone done = {});
     // Asks the unit for its whole state (AL). When nothing at all comes
     // back within a second, the message line says the unit does not answer.
-    TxResult request_state();
+    void request_state(TxDone done = {});
 
     // What is wrong with a port's line, for its tooltip: why it cannot be
     // opened, or that the unit does not answer. Empty while all is well.
     QString line_problem(int port) const;
 
     // No command is on the line or waiting to go out, and no poll is under
-    // way: a command sent now goes out at once, and its call returns with
-    // the unit's answer or the failure.
+    // way.
     bool idle() const { return !state_.tx_busy && !polling_ && queued_.empty(); }
 
     // The latest value chosen for the setting of these letters has not been
@@ -97,15 +103,22 @@ private:
         // answers are not the unit's own reports.
         std::vector<int> earlier;
     };
+    struct Pending {
+        protocol::Frame frame;
+        std::vector<TxDone> done;
+    };
 
     bool open_line(int port);
-    bool link_broken(uint64_t generation) const;
     void report_port_lost();
-    TxResult send_and_wait(const protocol::Frame& frame);
+    void send_now(Pending command);
+    bool put_on_line();
+    void resend_step();
+    void settle(TxResult result);
+    void end_command(bool ok);
     void choose(const protocol::Frame& frame);
     Choice* choice_for(protocol::Field field);
     const Choice* choice_for(protocol::Field field) const;
-    void queue(const protocol::Frame& frame);
+    void queue(Pending command);
     void send_queued();
     bool stale_answer(const protocol::Frame& frame) const;
     void read_and_apply();
@@ -121,6 +134,8 @@ private:
     LinkListener& listener_;
     std::unique_ptr<Timer> timRx_;
     std::unique_ptr<Timer> timTimeOut_;
+    // The 0.2 s steps of a command on the line: re-send, or end it.
+    std::unique_ptr<Timer> timResend_;
     // Runs the queued commands from the message loop.
     std::unique_ptr<Timer> timQueue_;
     // The unit's OK asks for a state request half a second later.
@@ -130,19 +145,20 @@ private:
     // Tries a lost device again until it is back.
     std::unique_ptr<Timer> timReopen_;
     ReplyAssembler assembler_;
-    // Counts port openings, so that a wait or a poll can tell that the port
-    // it works on was closed or replaced meanwhile.
+    // Counts port openings and closings, so that a poll can tell that the
+    // port it reads was replaced meanwhile.
     uint64_t port_generation_ = 0;
     bool polling_ = false;
-    bool timeout_after_poll_ = false;
     // By port: each keeps its own reason, also when start-up tried both.
     std::map<int, QString> line_problems_;
 
-    // The command on the line and whether its answer has been applied.
-    std::optional<protocol::Frame> in_flight_;
+    // The command on the line, whether its answer has been applied, and
+    // when it was first sent.
+    std::optional<Pending> in_flight_;
     std::optional<int> awaited_;
     bool answered_ = false;
-    std::vector<protocol::Frame> queued_;
+    uint32_t sent_at_ = 0;
+    std::vector<Pending> queued_;
     std::vector<Choice> choices_;
 };
 
