@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "unit/link.h"
 #include "sim/unit.h"
 #include "support/fake_serial.h"
@@ -250,6 +252,160 @@ TEST_F(LinkAloneTest, ALostDeviceClosesThePortAndSaysSo)
     EXPECT_GT(listener.port_changes, 0);
     EXPECT_TRUE(listener.said("COM1: can't work !"));
     EXPECT_EQ(send('P', 'W', 1), TxResult::Refused);
+}
+
+// When each frame of a command went out, in virtual milliseconds.
+std::vector<uint64_t> send_times(const FakeSerial& serial, char first, char second)
+{
+    std::vector<uint64_t> times;
+    for (const FakeSerial::Sent& s : serial.sent)
+        if (s.frame.first == uint8_t(first) && s.frame.second == uint8_t(second))
+            times.push_back(s.at);
+    return times;
+}
+
+TEST_F(LinkAloneTest, ASilentUnitIsAskedEveryFifthOfASecondUntilTheTimeOutAlsoAcrossAWrapOfTheTicks)
+{
+    for (const uint32_t start_tick : {0u, 0xFFFFFF00u}) {
+        SimPlatform clock(start_tick);
+        FakeSerial line{clock};
+        DeviceState s;
+        Recorder told;
+        Link silent{clock, line, s, told};
+        ASSERT_TRUE(silent.open_port(1));
+        std::optional<TxResult> result;
+        silent.tx_cmd('P', 'W', 1, [&](TxResult r) { result = r; });
+        clock.run_for(1300);
+
+        const std::vector<uint64_t> times = send_times(line, 'P', 'W');
+        ASSERT_EQ(times.size(), 5u) << "start tick " << start_tick;
+        for (size_t i = 1; i < times.size(); ++i)
+            EXPECT_EQ(times[i] - times[i - 1], 200u);
+        EXPECT_EQ(result, TxResult::Failed);
+        EXPECT_TRUE(told.said(kTxFail));
+        EXPECT_FALSE(s.tx_busy);
+        EXPECT_FALSE(silent.timTimeOut().enabled());
+    }
+}
+
+TEST_F(LinkAloneTest, WhatEndsTheWaitForAnAnswer)
+{
+    // A level is sent once and counts as done; an answer in the first step
+    // means one send; a reply of another code does not end the wait.
+    EXPECT_EQ(send('B', 'R', 20), TxResult::Answered);
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BR 20"});
+
+    serial.sent.clear();
+    platform.after(50, [this] { serial.receive(Frame{'P', 'W', 1}); });
+    platform.after(300, [this] { serial.receive(Frame{'I', 'N', 2}); });
+    EXPECT_EQ(send('I', 'N', 2), TxResult::Answered);
+    EXPECT_EQ(send_times(serial, 'I', 'N').size(), 2u);
+    EXPECT_EQ(state.power_state, 1);
+    EXPECT_FALSE(listener.said(kTxFail));
+
+    serial.sent.clear();
+    answering();
+    EXPECT_EQ(send('O', 'U', 2), TxResult::Answered);
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"OU 2"});
+}
+
+TEST_F(LinkAloneTest, AValueThatDoesNotFitAByteIsRefusedAndLaterCommandsStillGo)
+{
+    EXPECT_EQ(send('B', 'R', 256), TxResult::Refused);
+    EXPECT_EQ(send('B', 'R', -1), TxResult::Refused);
+    EXPECT_FALSE(state.tx_busy);
+    EXPECT_TRUE(serial.sent.empty());
+    EXPECT_EQ(send('B', 'R', 255), TxResult::Answered);
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BR 255"});
+}
+
+TEST_F(LinkAloneTest, APortClosedReopenedOrLostDuringTheWaitEndsItAtOnceAsAFailure)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> breaks{
+        {"another port that cannot work chosen", [this] { link.open_port(2); }},
+        {"the same port opened again", [this] { link.open_port(1); }},
+        {"the device lost", [this] { serial.lose_device(); }},
+    };
+    for (const auto& [what, break_line] : breaks) {
+        serial.sent.clear();
+        link.open_port(1);
+        platform.after(50, break_line);
+        const uint64_t t0 = platform.now();
+        EXPECT_EQ(send('P', 'W', 1), TxResult::Failed) << what;
+        EXPECT_LT(platform.now() - t0, 200u) << what;
+        EXPECT_EQ(send_times(serial, 'P', 'W').size(), 1u) << what;
+        EXPECT_FALSE(state.tx_busy) << what;
+        EXPECT_EQ(listener.messages.back(), QString::fromLatin1(kTxFail)) << what;
+    }
+}
+
+TEST_F(LinkAloneTest, RepliesAreAppliedFrameByFrameWhateverThePollsCut)
+{
+    // Split across polls: applied once, when whole.
+    serial.receive(QByteArray("OU"));
+    platform.run_for(100);
+    EXPECT_EQ(state.output_format, 0);
+    serial.receive(QByteArray("\x03", 1));
+    platform.run_for(150);
+    EXPECT_EQ(state.output_format, 3);
+    EXPECT_EQ(link.rx_code, 4);
+
+    // Two in one poll: both applied, the last code stays; values as received.
+    serial.receive(Frame{'O', 'U', 2});
+    serial.receive(Frame{'N', 'R', 0});
+    serial.receive(Frame{'B', 'R', 200});
+    platform.run_for(150);
+    EXPECT_EQ(state.output_format, 2);
+    EXPECT_EQ(state.adj_nr, 0);
+    EXPECT_EQ(state.video_br, 200);
+    EXPECT_EQ(link.rx_code, 6);
+
+    // A stray byte is dropped once the line has been quiet, so it does not
+    // shift the frames after it.
+    serial.receive(QByteArray("\x55", 1));
+    platform.run_for(700);
+    serial.receive(Frame{'O', 'U', 5});
+    platform.run_for(150);
+    EXPECT_EQ(state.output_format, 5);
+
+    // Opening a port drops a partial frame.
+    serial.receive(QByteArray("OU"));
+    platform.run_for(150);
+    link.open_port(1);
+    serial.receive(Frame{'N', 'R', 1});
+    platform.run_for(150);
+    EXPECT_EQ(state.adj_nr, 1);
+    EXPECT_EQ(state.output_format, 5);
+}
+
+TEST_F(LinkAloneTest, UnknownLettersStoreNothingAndNeverPoseAsAReplyCode)
+{
+    const DeviceState before = state;
+    // Value bytes that are reply codes: were they taken as the code, a
+    // waiting command could end.
+    for (const Frame frame : {Frame{'F', 'X', 4}, Frame{'A', 'X', 2}, Frame{'B', 'X', 1}, Frame{'Z', 'Z', 1}}) {
+        serial.receive(frame);
+        platform.run_for(150);
+        EXPECT_EQ(link.rx_code, protocol::kNoCode);
+    }
+    EXPECT_EQ(state, before);
+
+    serial.receive(Frame{'R', 'E', 0});
+    platform.run_for(150);
+    EXPECT_EQ(link.rx_code, protocol::kResetCode);
+    EXPECT_EQ(state, before);
+}
+
+TEST_F(LinkAloneTest, AnOkReportAsksForTheStateHalfASecondLater)
+{
+    const uint64_t ok_sent = platform.now();
+    serial.receive(Frame{'O', 'K', 0});
+    platform.run_for(1200);
+    // Half a second after the poll that finds it, and polls are 0.1 s apart.
+    const std::vector<uint64_t> times = send_times(serial, 'A', 'L');
+    ASSERT_EQ(times.size(), 1u);
+    EXPECT_GT(times[0] - ok_sent, 500u);
+    EXPECT_LT(times[0] - ok_sent, 650u);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The serial link on the simulated clock: port opening, command frames and
-// their waits, reply polling and parsing.
+// The link as the main window shows it: start-up, the port buttons and
+// their tooltips, a lost device and a silent unit.
 
 #include <QLabel>
 
@@ -10,25 +10,7 @@ namespace {
 
 using protocol::Frame;
 
-class LinkTest : public PanelTest {
-protected:
-    // Sends a command the way the windows do and returns its result.
-    bool send(char first, char second, int value)
-    {
-        bool result = false;
-        frm->tx_cmd(uint8_t(first), uint8_t(second), value, result);
-        return result;
-    }
-
-    std::vector<uint64_t> send_times(char first, char second) const
-    {
-        std::vector<uint64_t> times;
-        for (const FakeSerial::Sent& s : serial.sent)
-            if (s.frame.first == uint8_t(first) && s.frame.second == uint8_t(second))
-                times.push_back(s.at);
-        return times;
-    }
-};
+using LinkTest = PanelTest;
 
 TEST_F(LinkTest, StartUpOpensThePortAndSyncsTheStateThroughAl)
 {
@@ -89,125 +71,6 @@ TEST_F(LinkTest, AnOddPortNumberIsTriedAsItIsThenPortOne)
     EXPECT_EQ(picture(19), "com1_err");
 }
 
-TEST_F(LinkTest, ASilentUnitIsAskedEveryFifthOfASecondUntilTheTimeOut)
-{
-    start(false);
-    forget_sent();
-    const uint64_t t0 = platform.now();
-    EXPECT_FALSE(send('P', 'W', 1));
-
-    const std::vector<uint64_t> times = send_times('P', 'W');
-    ASSERT_EQ(times.size(), 5u);
-    for (size_t i = 1; i < times.size(); ++i)
-        EXPECT_GT(times[i] - times[i - 1], 200u);
-    EXPECT_GE(platform.now() - t0, 1000u);
-    EXPECT_LT(platform.now() - t0, 1300u);
-    EXPECT_EQ(frm->message(), QString::fromLatin1(kTxFail));
-    EXPECT_FALSE(state.tx_busy);
-    EXPECT_FALSE(frm->timTimeOut().enabled());
-}
-
-TEST_F(LinkTest, ACommandWithoutAReplyCodeIsSentOnceAndSucceeds)
-{
-    start(false);
-    forget_sent();
-    EXPECT_TRUE(send('B', 'R', 20));
-    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BR 20"});
-    EXPECT_NE(frm->message(), QString::fromLatin1(kTxFail));
-}
-
-TEST_F(LinkTest, AReplyWithinTheFirstFifthOfASecondMeansOneSend)
-{
-    start();
-    forget_sent();
-    EXPECT_TRUE(send('I', 'N', 2));
-    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"IN 2"});
-    EXPECT_EQ(state.input_source, 2);
-}
-
-TEST_F(LinkTest, AReplyWithAnotherCodeDoesNotEndTheWait)
-{
-    start(false);
-    forget_sent();
-    platform.after(50, [this] { serial.receive(Frame{'P', 'W', 1}); });
-    platform.after(300, [this] { serial.receive(Frame{'I', 'N', 2}); });
-    EXPECT_TRUE(send('I', 'N', 2));
-    EXPECT_EQ(send_times('I', 'N').size(), 2u);
-    EXPECT_EQ(state.power_state, 1);
-}
-
-TEST_F(LinkTest, ACommandWhileAnotherWaitsGoesOutOnceTheLineIsFree)
-{
-    start(false);
-    forget_sent();
-    bool inner_result = true;
-    platform.after(50, [&] { frm->tx_cmd('D', 'I', 0, inner_result); });
-    platform.after(80, [&] { frm->tx_cmd('D', 'I', 1, inner_result); });
-    send('P', 'W', 1);
-    EXPECT_TRUE(send_times('D', 'I').empty()) << "one command on the line at a time";
-    EXPECT_TRUE(inner_result) << "a command kept for later leaves its result alone";
-    platform.run_for(50);
-    const std::vector<Frame> display = serial.sent_with('D', 'I');
-    ASSERT_FALSE(display.empty());
-    EXPECT_TRUE(std::ranges::all_of(display, [](const Frame& f) { return f.value == 1; })) << "the latest value wins";
-}
-
-TEST_F(LinkTest, AValueThatDoesNotFitAByteIsRefusedAndLaterCommandsStillGo)
-{
-    start();
-    forget_sent();
-    bool result = true;
-    frm->tx_cmd('B', 'R', 256, result);
-    frm->tx_cmd('B', 'R', -1, result);
-    EXPECT_TRUE(result);
-    EXPECT_FALSE(state.tx_busy);
-    EXPECT_TRUE(serial.sent.empty());
-    EXPECT_TRUE(send('B', 'R', 255));
-    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"BR 255"});
-}
-
-TEST_F(LinkTest, TheWaitIsRightAcrossAWrapOfTheTickCounter)
-{
-    SimPlatform wrapping(0xFFFFFF00u);
-    float waited_from = float(wrapping.now());
-    wait_seconds(wrapping, 0.2f);
-    EXPECT_GT(float(wrapping.now()) - waited_from, 200.0f);
-    EXPECT_LT(float(wrapping.now()) - waited_from, 210.0f);
-
-    // Zero waits at least a millisecond; a negative time does not wait.
-    const uint64_t before = wrapping.now();
-    wait_seconds(wrapping, 0.0f);
-    EXPECT_GE(wrapping.now() - before, 1u);
-    const uint64_t later = wrapping.now();
-    wait_seconds(wrapping, -1.0f);
-    EXPECT_EQ(wrapping.now(), later);
-}
-
-TEST_F(LinkTest, APortClosedDuringTheWaitEndsItAtOnceAsAFailure)
-{
-    start(false);
-    forget_sent();
-    // The user picks COM2, which cannot be opened, while PW waits.
-    platform.after(50, [this] { press(20); });
-    const uint64_t t0 = platform.now();
-    EXPECT_FALSE(send('P', 'W', 1));
-    EXPECT_LT(platform.now() - t0, 200u);
-    EXPECT_EQ(send_times('P', 'W').size(), 1u);
-    EXPECT_FALSE(state.tx_busy);
-    EXPECT_EQ(frm->message(), QString::fromLatin1(kTxFail));
-}
-
-TEST_F(LinkTest, APortReopenedDuringTheWaitEndsItToo)
-{
-    start(false);
-    forget_sent();
-    platform.after(50, [this] { press(19); });
-    EXPECT_FALSE(send('P', 'W', 1));
-    EXPECT_EQ(send_times('P', 'W').size(), 1u);
-    EXPECT_TRUE(state.port_ok);
-    EXPECT_FALSE(state.tx_busy);
-}
-
 TEST_F(LinkTest, ALostDeviceIsReportedAndTriedAgainUntilItIsBack)
 {
     start();
@@ -257,102 +120,6 @@ TEST_F(LinkTest, AUnitThatAnswersNothingIsNamedAndTheTooltipSaysWhatToCheck)
     // Once the unit speaks, the hint goes.
     report('P', 'W', 1);
     EXPECT_EQ(frm->img_btn(19)->toolTip(), "Port COM1");
-}
-
-TEST_F(LinkTest, ADeviceLostDuringAWaitEndsItAsAFailure)
-{
-    start(false);
-    platform.after(50, [this] { serial.lose_device(); });
-    EXPECT_FALSE(send('P', 'W', 1));
-    EXPECT_FALSE(state.tx_busy);
-}
-
-TEST_F(LinkTest, AReplySplitAcrossPollsIsAppliedOnce)
-{
-    start();
-    report('P', 'W', 1);
-    serial.receive(QByteArray("OU"));
-    platform.run_for(100);
-    EXPECT_EQ(state.output_format, 0);
-    serial.receive(QByteArray("\x03", 1));
-    platform.run_for(150);
-    EXPECT_EQ(state.output_format, 3);
-    EXPECT_EQ(frm->link().rx_code, 4);
-}
-
-TEST_F(LinkTest, TwoRepliesInOnePollAreBothAppliedAndTheLastCodeStays)
-{
-    start();
-    serial.receive(Frame{'O', 'U', 2});
-    serial.receive(Frame{'N', 'R', 0});
-    platform.run_for(150);
-    EXPECT_EQ(state.output_format, 2);
-    EXPECT_EQ(state.adj_nr, 0);
-    EXPECT_EQ(frm->link().rx_code, 14);
-}
-
-TEST_F(LinkTest, AnOkReportAsksForTheStateHalfASecondLater)
-{
-    start();
-    forget_sent();
-    const uint64_t ok_sent = platform.now();
-    serial.receive(Frame{'O', 'K', 0});
-    platform.run_for(1200);
-    // Half a second after the poll that finds it, and polls are 0.1 s apart.
-    const std::vector<uint64_t> times = send_times('A', 'L');
-    ASSERT_EQ(times.size(), 1u);
-    EXPECT_GT(times[0] - ok_sent, 500u);
-    EXPECT_LT(times[0] - ok_sent, 650u);
-}
-
-TEST_F(LinkTest, UnknownLettersStoreNothingAndNeverPoseAsAReplyCode)
-{
-    start();
-    const DeviceState before = state;
-    // Value bytes that are reply codes: were they taken as the code, a
-    // waiting command could end, or a window be toggled.
-    for (const Frame frame : {Frame{'F', 'X', 4}, Frame{'A', 'X', 2}, Frame{'B', 'X', 1}, Frame{'Z', 'Z', 1}}) {
-        serial.receive(frame);
-        platform.run_for(150);
-        EXPECT_EQ(frm->link().rx_code, protocol::kNoCode);
-    }
-    EXPECT_EQ(state, before);
-
-    serial.receive(Frame{'R', 'E', 0});
-    platform.run_for(150);
-    EXPECT_EQ(frm->link().rx_code, protocol::kResetCode);
-    EXPECT_EQ(state, before);
-}
-
-TEST_F(LinkTest, AStrayByteDoesNotShiftTheFramesAfterIt)
-{
-    start();
-    serial.receive(QByteArray("\x55", 1));
-    platform.run_for(700);
-    serial.receive(Frame{'O', 'U', 5});
-    platform.run_for(150);
-    EXPECT_EQ(state.output_format, 5);
-}
-
-TEST_F(LinkTest, OpeningAPortDropsAPartialFrame)
-{
-    start();
-    serial.receive(QByteArray("OU"));
-    platform.run_for(150);
-    press(19);
-    serial.receive(Frame{'N', 'R', 0});
-    platform.run_for(150);
-    EXPECT_EQ(state.adj_nr, 0);
-    EXPECT_EQ(state.output_format, 0);
-}
-
-TEST_F(LinkTest, ValuesFromTheUnitAreStoredAsReceived)
-{
-    start();
-    report('P', 'W', 2);
-    report('B', 'R', 200);
-    EXPECT_EQ(state.power_state, 2);
-    EXPECT_EQ(state.video_br, 200);
 }
 
 }  // namespace

@@ -117,14 +117,20 @@ bool Link::open_port(int port)
         listener_.link_port_failed(port, line_problems_[port]);
     }
     listener_.link_port_changed();
+    abandon_command();
     return opened;
+}
+
+// The frame on the line can no longer reach the unit: the port it went out
+// on was closed, replaced or lost.
+void Link::abandon_command()
+{
+    if (in_flight_)
+        end_command(false);
 }
 
 bool Link::open_line(int port)
 {
-    // The frame on the line can no longer reach the unit.
-    if (in_flight_)
-        end_command(false);
     const bool opened = [&] {
         if (state_.port_ok)
             serial_.set_port_open(false);
@@ -151,12 +157,16 @@ bool Link::open_line(int port)
 
 void Link::close_port()
 {
+    close_line();
+    abandon_command();
+}
+
+void Link::close_line()
+{
     serial_.set_port_open(false);
     ++port_generation_;
     state_.port_ok = false;
     timRx_->set_enabled(false);
-    if (in_flight_)
-        end_command(false);
 }
 
 // The device behind an open port went away: shown as a port that cannot
@@ -164,13 +174,14 @@ void Link::close_port()
 void Link::report_port_lost()
 {
     const QString reason = serial_.error_text();
-    close_port();
+    close_line();
     timReopen_->set_interval(kReopenMs);
     line_problems_[state_.com_port] = lost_problem(reason, kReopenMs);
     listener_.link_message(cant_work(state_.com_port));
     listener_.link_port_failed(state_.com_port, reason);
     listener_.link_port_changed();
     timReopen_->set_enabled(true);
+    abandon_command();
 }
 
 // A lost device that is back is opened again, and the unit asked for its

@@ -54,6 +54,7 @@ public:
     // port cannot work, which the message line then says. A command waiting
     // for its answer on the line it replaces has failed.
     bool open_port(int port);
+    // Closes the line; a command waiting for its answer has failed.
     void close_port();
 
     enum class TxResult {
@@ -109,6 +110,8 @@ private:
     };
 
     bool open_line(int port);
+    void close_line();
+    void abandon_command();
     void report_port_lost();
     void send_now(Pending command);
     bool put_on_line();
