@@ -9,22 +9,14 @@ namespace plenvo {
 
 namespace {
 
-// How long a level sent for a door may take to show in the unit's reports:
-// its 0.2 s on the line, a state request and the unit's answers to it.
-constexpr int kConfirmMs = 1500;
+// How long the unit's report of a level may take once it was asked for its
+// state: the request's own second, and the poll that reads the report.
+constexpr int kConfirmMs = 1200;
 constexpr int kConfirmCheckMs = 250;
 
 bool same_letters(const protocol::Command& a, const protocol::Command& b)
 {
     return a.first == b.first && a.second == b.second;
-}
-
-// The setting's place in the unit's state report, or nullopt (AL, RE).
-std::optional<size_t> report_index(const protocol::Command& command)
-{
-    const auto& order = protocol::kStateReportOrder;
-    const auto it = std::ranges::find_if(order, [&](const protocol::Command& c) { return same_letters(c, command); });
-    return it == order.end() ? std::nullopt : std::optional<size_t>(size_t(it - order.begin()));
 }
 
 QString said(const protocol::Command& command, int value)
@@ -135,14 +127,20 @@ void UnitModel::send(const protocol::Command& command, int value, Door from, Out
 {
     std::erase_if(asked_, [&](const Asked& a) { return same_letters(a.command, command); });
     asked_.push_back({command, value, from});
-    const bool confirm = done && is_level(command);
-    link_.tx_cmd(uint8_t(command.first), uint8_t(command.second), value,
-                 [this, command, value, confirm, done = std::move(done)](Link::TxResult result) {
-                     if (confirm && result == Link::TxResult::Answered)
-                         confirm_level(command, value, done);
-                     else
+    if (!done || !is_level(command)) {
+        link_.tx_cmd(uint8_t(command.first), uint8_t(command.second), value,
+                     [this, command, value, done = std::move(done)](Link::TxResult result) {
                          sent(command, value, result, done);
-                 });
+                     });
+        return;
+    }
+    // The unit does not answer a level: its report of the new value settles
+    // it, as soon as it comes.
+    const uint64_t id = ++last_confirmation_;
+    confirmations_.push_back({id, command, value, std::move(done), platform_.tick_count(), false});
+    timConfirm_->set_enabled(true);
+    link_.tx_cmd(uint8_t(command.first), uint8_t(command.second), value,
+                 [this, id](Link::TxResult result) { level_sent(id, result); });
 }
 
 void UnitModel::sent(const protocol::Command& command, int value, Link::TxResult result, const OutcomeHandler& done)
@@ -164,37 +162,34 @@ void UnitModel::sent(const protocol::Command& command, int value, Link::TxResult
     }
 }
 
-// The unit does not answer a level. Its report of the new value settles it;
-// without one, the unit is asked for its state once, and its report then
-// says whether it holds the value.
-void UnitModel::confirm_level(const protocol::Command& command, int value, OutcomeHandler done)
+// A level is on its way. Without the unit's report of it by the end of
+// its step on the line, the unit is asked for its state once, and the
+// report then says whether it holds the value.
+void UnitModel::level_sent(uint64_t id, Link::TxResult result)
 {
-    const std::optional<size_t> index = report_index(command);
-    if (index && unit_values_[*index] == value) {
-        done({});
+    const auto it = std::ranges::find_if(confirmations_, [id](const Confirmation& c) { return c.id == id; });
+    if (it == confirmations_.end())
+        return;
+    if (result != Link::TxResult::Answered) {
+        const Confirmation failed = std::move(*it);
+        confirmations_.erase(it);
+        sent(failed.command, failed.value, result, failed.done);
         return;
     }
-    confirmations_.push_back({command, value, std::move(done), platform_.tick_count()});
-    timConfirm_->set_enabled(true);
-    link_.request_state([this, command, value](Link::TxResult result) {
-        if (result == Link::TxResult::Answered)
-            return;
-        // No state request reached the unit: what it holds is not known.
-        auto unsettled = std::ranges::partition(confirmations_, [&](const Confirmation& c) {
-            return !(same_letters(c.command, command) && c.value == value);
-        });
-        std::vector<Confirmation> failed(std::make_move_iterator(unsettled.begin()),
-                                         std::make_move_iterator(unsettled.end()));
-        confirmations_.erase(unsettled.begin(), unsettled.end());
-        for (const Confirmation& c : failed)
-            sent(c.command, c.value, result, c.done);
+    it->asked_state = true;
+    it->since = platform_.tick_count();
+    link_.request_state([this, id](Link::TxResult state_result) {
+        if (state_result != Link::TxResult::Answered)
+            level_sent(id, state_result);
     });
 }
 
 void UnitModel::settle_confirmations(const protocol::Command& command, int value)
 {
+    // Before the state request only the value itself settles it: another
+    // may be a report the unit sent before it took the command.
     auto settled = std::ranges::partition(confirmations_, [&](const Confirmation& c) {
-        return !same_letters(c.command, command);
+        return !same_letters(c.command, command) || (c.value != value && !c.asked_state);
     });
     std::vector<Confirmation> done(std::make_move_iterator(settled.begin()), std::make_move_iterator(settled.end()));
     confirmations_.erase(settled.begin(), settled.end());
@@ -211,7 +206,7 @@ void UnitModel::give_up_confirmations()
 {
     const uint32_t now = platform_.tick_count();
     auto late = std::ranges::partition(confirmations_, [&](const Confirmation& c) {
-        return uint32_t(now - c.since) < uint32_t(kConfirmMs);
+        return !c.asked_state || uint32_t(now - c.since) < uint32_t(kConfirmMs);
     });
     std::vector<Confirmation> given_up(std::make_move_iterator(late.begin()), std::make_move_iterator(late.end()));
     confirmations_.erase(late.begin(), late.end());

@@ -115,15 +115,17 @@ private:
     };
     // A level sent for a door: settled by the unit's report of it.
     struct Confirmation {
+        uint64_t id;
         protocol::Command command;
         int value;
         OutcomeHandler done;
         uint32_t since;
+        bool asked_state;
     };
 
     void send(const protocol::Command& command, int value, Door from, OutcomeHandler done);
     void sent(const protocol::Command& command, int value, Link::TxResult result, const OutcomeHandler& done);
-    void confirm_level(const protocol::Command& command, int value, OutcomeHandler done);
+    void level_sent(uint64_t id, Link::TxResult result);
     void settle_confirmations(const protocol::Command& command, int value);
     void give_up_confirmations();
     void store(const protocol::Command& command, int value);
@@ -142,6 +144,7 @@ private:
     std::array<std::optional<int>, protocol::kStateReportOrder.size()> unit_values_;
     std::vector<Asked> asked_;
     std::vector<Confirmation> confirmations_;
+    uint64_t last_confirmation_ = 0;
     std::unique_ptr<Timer> timConfirm_;
 };
 
