@@ -1,5 +1,5 @@
-// The serial link on the simulated clock: port opening, command frames and
-// their waits, reply polling and parsing.
+// The serial link under the windows on the simulated clock: port opening,
+// command frames and their answers, reply polling and parsing.
 
 #include <QLabel>
 
@@ -12,12 +12,16 @@ using protocol::Frame;
 
 class LinkTest : public PanelTest {
 protected:
-    // Sends a command the way the windows do and returns its result.
+    // Sends a command the way the model does and runs the clock until its
+    // outcome is known: whether the unit answered it.
     bool send(char first, char second, int value)
     {
-        bool result = false;
-        frm->tx_cmd(uint8_t(first), uint8_t(second), value, result);
-        return result;
+        std::optional<Link::TxResult> result;
+        model.link().tx_cmd(uint8_t(first), uint8_t(second), value, [&](Link::TxResult r) { result = r; });
+        const uint64_t until = platform.now() + 3000;
+        while (!result && platform.now() < until)
+            platform.yield();
+        return result == Link::TxResult::Answered;
     }
 
     std::vector<uint64_t> send_times(char first, char second) const
@@ -40,9 +44,8 @@ TEST_F(LinkTest, StartUpOpensThePortAndSyncsTheStateThroughAl)
     EXPECT_EQ(serial.input_mode, 1);
     EXPECT_EQ(serial.input_len, 0);
     EXPECT_TRUE(state.port_ok);
-    EXPECT_TRUE(state.user_action);
-    EXPECT_TRUE(frm->timRx().enabled());
-    EXPECT_FALSE(frm->timTimeOut().enabled());
+    EXPECT_TRUE(model.link().timRx().enabled());
+    EXPECT_FALSE(model.link().timTimeOut().enabled());
     ASSERT_EQ(serial.sent_text(), std::vector<std::string>{"AL 0"});
     EXPECT_EQ(state.power_state, 1);
     EXPECT_EQ(state.output_format, 6);
@@ -72,8 +75,7 @@ TEST_F(LinkTest, StartUpWithNoPortShowsTheLastFailureAndSendsNothing)
     start();
     EXPECT_EQ(state.com_port, 1);
     EXPECT_FALSE(state.port_ok);
-    EXPECT_FALSE(state.user_action);
-    EXPECT_FALSE(frm->timRx().enabled());
+    EXPECT_FALSE(model.link().timRx().enabled());
     EXPECT_EQ(frm->message(), "COM1: can't work !");
     EXPECT_EQ(picture(19), "com1_err");
     EXPECT_EQ(picture(20), "com2_off");
@@ -98,13 +100,15 @@ TEST_F(LinkTest, ASilentUnitIsAskedEveryFifthOfASecondUntilTheTimeOut)
 
     const std::vector<uint64_t> times = send_times('P', 'W');
     ASSERT_EQ(times.size(), 5u);
-    for (size_t i = 1; i < times.size(); ++i)
-        EXPECT_GT(times[i] - times[i - 1], 200u);
+    for (size_t i = 1; i < times.size(); ++i) {
+        EXPECT_GE(times[i] - times[i - 1], 200u);
+        EXPECT_LE(times[i] - times[i - 1], 201u);
+    }
     EXPECT_GE(platform.now() - t0, 1000u);
     EXPECT_LT(platform.now() - t0, 1300u);
     EXPECT_EQ(frm->message(), QString::fromLatin1(kTxFail));
     EXPECT_FALSE(state.tx_busy);
-    EXPECT_FALSE(frm->timTimeOut().enabled());
+    EXPECT_FALSE(model.link().timTimeOut().enabled());
 }
 
 TEST_F(LinkTest, ACommandWithoutAReplyCodeIsSentOnceAndSucceeds)
@@ -140,12 +144,13 @@ TEST_F(LinkTest, ACommandWhileAnotherWaitsGoesOutOnceTheLineIsFree)
 {
     start(false);
     forget_sent();
-    bool inner_result = true;
-    platform.after(50, [&] { frm->tx_cmd('D', 'I', 0, inner_result); });
-    platform.after(80, [&] { frm->tx_cmd('D', 'I', 1, inner_result); });
+    std::vector<Link::TxResult> inner_results;
+    const auto record = [&](Link::TxResult r) { inner_results.push_back(r); };
+    platform.after(50, [&] { model.link().tx_cmd('D', 'I', 0, record); });
+    platform.after(80, [&] { model.link().tx_cmd('D', 'I', 1, record); });
     send('P', 'W', 1);
     EXPECT_TRUE(send_times('D', 'I').empty()) << "one command on the line at a time";
-    EXPECT_TRUE(inner_result) << "a command kept for later leaves its result alone";
+    EXPECT_EQ(inner_results, std::vector{Link::TxResult::Replaced}) << "the first value is replaced, not sent";
     platform.run_for(50);
     const std::vector<Frame> display = serial.sent_with('D', 'I');
     ASSERT_FALSE(display.empty());
@@ -156,10 +161,8 @@ TEST_F(LinkTest, AValueThatDoesNotFitAByteIsRefusedAndLaterCommandsStillGo)
 {
     start();
     forget_sent();
-    bool result = true;
-    frm->tx_cmd('B', 'R', 256, result);
-    frm->tx_cmd('B', 'R', -1, result);
-    EXPECT_TRUE(result);
+    EXPECT_FALSE(send('B', 'R', 256));
+    EXPECT_FALSE(send('B', 'R', -1));
     EXPECT_FALSE(state.tx_busy);
     EXPECT_TRUE(serial.sent.empty());
     EXPECT_TRUE(send('B', 'R', 255));
@@ -188,24 +191,26 @@ TEST_F(LinkTest, APortClosedDuringTheWaitEndsItAtOnceAsAFailure)
     start(false);
     forget_sent();
     // The user picks COM2, which cannot be opened, while PW waits.
-    platform.after(50, [this] { press(20); });
+    platform.after(50, [this] { click(20); });
     const uint64_t t0 = platform.now();
     EXPECT_FALSE(send('P', 'W', 1));
     EXPECT_LT(platform.now() - t0, 200u);
     EXPECT_EQ(send_times('P', 'W').size(), 1u);
     EXPECT_FALSE(state.tx_busy);
-    EXPECT_EQ(frm->message(), QString::fromLatin1(kTxFail));
+    // The command's failure shows first, then why the port cannot work.
+    EXPECT_EQ(frm->message(), "COM2: can't work !");
 }
 
 TEST_F(LinkTest, APortReopenedDuringTheWaitEndsItToo)
 {
     start(false);
     forget_sent();
-    platform.after(50, [this] { press(19); });
+    platform.after(50, [this] { click(19); });
     EXPECT_FALSE(send('P', 'W', 1));
     EXPECT_EQ(send_times('P', 'W').size(), 1u);
     EXPECT_TRUE(state.port_ok);
-    EXPECT_FALSE(state.tx_busy);
+    // The line is the state request's now: the port was chosen again.
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"PW 1", "AL 0"}));
 }
 
 TEST_F(LinkTest, ALostDeviceIsReportedAndTriedAgainUntilItIsBack)
@@ -215,7 +220,7 @@ TEST_F(LinkTest, ALostDeviceIsReportedAndTriedAgainUntilItIsBack)
     serial.openable = {};
     platform.run_for(150);
     EXPECT_FALSE(state.port_ok);
-    EXPECT_FALSE(frm->timRx().enabled());
+    EXPECT_FALSE(model.link().timRx().enabled());
     EXPECT_EQ(frm->message(), "COM1: can't work !");
     EXPECT_EQ(picture(19), "com1_err");
     EXPECT_TRUE(frm->img_btn(19)->toolTip().contains("tried again every 1 s"));
@@ -277,7 +282,7 @@ TEST_F(LinkTest, AReplySplitAcrossPollsIsAppliedOnce)
     serial.receive(QByteArray("\x03", 1));
     platform.run_for(150);
     EXPECT_EQ(state.output_format, 3);
-    EXPECT_EQ(frm->link().rx_code, 4);
+    EXPECT_EQ(model.link().rx_code, 4);
 }
 
 TEST_F(LinkTest, TwoRepliesInOnePollAreBothAppliedAndTheLastCodeStays)
@@ -288,7 +293,7 @@ TEST_F(LinkTest, TwoRepliesInOnePollAreBothAppliedAndTheLastCodeStays)
     platform.run_for(150);
     EXPECT_EQ(state.output_format, 2);
     EXPECT_EQ(state.adj_nr, 0);
-    EXPECT_EQ(frm->link().rx_code, 14);
+    EXPECT_EQ(model.link().rx_code, 14);
 }
 
 TEST_F(LinkTest, AnOkReportAsksForTheStateHalfASecondLater)
@@ -314,13 +319,13 @@ TEST_F(LinkTest, UnknownLettersStoreNothingAndNeverPoseAsAReplyCode)
     for (const Frame frame : {Frame{'F', 'X', 4}, Frame{'A', 'X', 2}, Frame{'B', 'X', 1}, Frame{'Z', 'Z', 1}}) {
         serial.receive(frame);
         platform.run_for(150);
-        EXPECT_EQ(frm->link().rx_code, protocol::kNoCode);
+        EXPECT_EQ(model.link().rx_code, protocol::kNoCode);
     }
     EXPECT_EQ(state, before);
 
     serial.receive(Frame{'R', 'E', 0});
     platform.run_for(150);
-    EXPECT_EQ(frm->link().rx_code, protocol::kResetCode);
+    EXPECT_EQ(model.link().rx_code, protocol::kResetCode);
     EXPECT_EQ(state, before);
 }
 
