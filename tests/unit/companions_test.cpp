@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include <functional>
+
 #include "support/panel_fixture.h"
 #include "windows/window_tables.h"
 
@@ -61,6 +63,39 @@ protected:
         settle();
     }
 };
+
+TEST_F(CompanionsTest, AChoiceFromAnotherDoorIsDrawnAsAClickDrawsIt)
+{
+    const struct {
+        protocol::Command command;
+        int value;
+        std::function<bool()> drawn;
+    } choices[] = {
+        {protocol::kOU, 6, [this] { return picture(12) == "720p_on" && picture(5) == "vga_off"; }},
+        {protocol::kIN, 2, [this] { return picture(3) == "yuv_on" && picture(1) == "cv_off"; }},
+        {protocol::kNR, 0, [this] { return adj_picture(11) == "off_on" && adj_picture(10) == "on_off"; }},
+        {protocol::kBY, 1, [this] { return adj_picture(16) == "enable_on" && picture(13) == "bypass_off"; }},
+        {protocol::kCO, 20, [this] { return video().hsr_video(1)->value() == 20 && video().lab_video(1)->text() == "20"; }},
+        {protocol::kRE, 0, [this] { return slider_values() == std::vector<int>{31, 58, 31, 10, 31, 31}; }},
+        {protocol::kPW, 0, [this] { return picture(0) == "power_off" && !adj().isEnabled() && !video().isEnabled(); }},
+    };
+    for (const auto& choice : choices) {
+        frm->set_message("Tx  fail !");
+        forget_sent();
+        if (choice.command.field)
+            model.set(choice.command, choice.value, Door::Control);
+        else
+            model.reset_levels(Door::Control);
+        const std::string what{choice.command.first, choice.command.second};
+        EXPECT_TRUE(choice.drawn()) << what << " drawn before it is answered";
+        ASSERT_EQ(serial.sent.size(), 1u) << what;
+        // As a press on the main panel or an open adjustment window would.
+        const bool clears = choice.command.field && tables::video_slider_of(choice.command) < 0;
+        EXPECT_EQ(frm->message(), clears ? "" : "Tx  fail !") << what;
+        EXPECT_TRUE(frm->img_btn(0)->isEnabled()) << what << ": no press of the panel's waits";
+        settle();
+    }
+}
 
 TEST_F(CompanionsTest, TheStartUpStateLightsOneButtonPerGroup)
 {

@@ -84,6 +84,45 @@ TEST_F(MainPanelTest, AChoiceMadeWhileAnotherCommandWaitsReachesTheUnit)
     EXPECT_EQ(frm->message(), "");
 }
 
+TEST_F(MainPanelTest, TheUnitAndPortButtonsWaitForTheOutcomeOfThePressesCommand)
+{
+    const int unit_and_ports[] = {0, 1, 5, 12, 19, 20};
+    const struct {
+        const char* what;
+        int element;
+        bool answering;     // after 0.3 s, or never
+        uint64_t done_by;   // ms after the press
+    } cases[] = {
+        {"input, answered", 3, true, 500},
+        {"output, not answered", 9, false, 1100},
+    };
+    for (const auto& c : cases) {
+        if (c.answering)
+            serial.answer_with(unit, 300);
+        else
+            serial.on_frame = nullptr;
+        click(c.element);
+        platform.run_for(100);
+        for (int element : unit_and_ports)
+            EXPECT_FALSE(frm->img_btn(element)->isEnabled()) << c.what << ": " << element;
+        // The window buttons still act; neither they nor a report from the
+        // unit take the others back.
+        serial.receive(protocol::Frame{'P', 'W', 1});
+        click(15);
+        EXPECT_NE(frm->frm_adj(), nullptr) << c.what;
+        platform.run_for(100);
+        EXPECT_FALSE(frm->img_btn(0)->isEnabled()) << c.what;
+        EXPECT_FALSE(frm->img_btn(c.element)->isEnabled()) << c.what;
+
+        platform.run_for(c.done_by - 200);
+        for (int element : unit_and_ports)
+            EXPECT_TRUE(frm->img_btn(element)->isEnabled()) << c.what << ": " << element;
+        EXPECT_TRUE(picture(c.element).endsWith("_on")) << c.what;
+        EXPECT_EQ(frm->message(), c.answering ? "" : kTxFail) << c.what;
+        press(15);
+    }
+}
+
 TEST_F(MainPanelTest, AnInputIsSentOnEveryClickEvenWhenSelected)
 {
     press(3);
