@@ -68,7 +68,8 @@ void BM_ReplugToStateShown(benchmark::State& st)
     int16_t output = 0;
     for (auto _ : st) {
         plugged = {};
-        if (!run_until([] { return !state.port_ok; })) {
+        const DeviceState& state = panel.model().state();
+        if (!run_until([&state] { return !state.port_ok; })) {
             st.SkipWithError("the pulled adapter was not noticed");
             return;
         }
@@ -79,7 +80,7 @@ void BM_ReplugToStateShown(benchmark::State& st)
             return;
         }
         const Clock::time_point back = Clock::now();
-        if (!run_until([output] { return state.port_ok && state.output_format == output; })) {
+        if (!run_until([&state, output] { return state.port_ok && state.output_format == output; })) {
             st.SkipWithError("the unit's state was not shown once it was back");
             return;
         }

@@ -59,7 +59,7 @@ void BM_FullPoll(benchmark::State& st)
         panel.serial().receive(polls[next]);
         next = (next + 1) % polls.size();
         const Clock::time_point start = Clock::now();
-        panel.frm().link().timRx_Timer();
+        panel.model().link().timRx_Timer();
         const double taken = seconds_since(start);
         st.SetIterationTime(taken);
         total += taken;
@@ -67,8 +67,8 @@ void BM_FullPoll(benchmark::State& st)
     // Every frame of the cycle must have been applied, or the figure means nothing.
     for (; next != 0; next = (next + 1) % polls.size())
         panel.serial().receive(polls[next]);
-    panel.frm().link().timRx_Timer();
-    if (!same_settings(state, unit.state()))
+    panel.model().link().timRx_Timer();
+    if (!same_settings(panel.model().state(), unit.state()))
         st.SkipWithError("the polls did not apply every report");
 
     st.counters["frames"] = sim::kFloodFramesPerBatch;

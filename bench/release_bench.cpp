@@ -59,8 +59,7 @@ void BM_ReleaseToUnit(benchmark::State& st)
         }
         st.SetIterationTime(seconds_since(*released));
         // Let the last answers in before the next drag, the other way round.
-        while (state.tx_busy)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        panel.run_until_idle();
         from = from == 10 ? 40 : 10;
     }
 }

@@ -4,10 +4,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <memory>
 
 #include "windows/frm_main.h"
 #include "base/qt_platform.h"
+#include "unit/unit_model.h"
 #include "bench_clock.h"
 #include "support/fake_serial.h"
 #include "support/sim_platform.h"
@@ -30,7 +32,13 @@ public:
     bool ready_for(benchmark::State& st) const;
 
     FrmMain& frm() { return *frm_; }
+    UnitModel& model() { return *model_; }
     testing::FakeSerial& serial() { return serial_; }
+    // Runs Qt's event loop until `done` holds; false after `give_up_seconds`.
+    static bool run_until(const std::function<bool()>& done, double give_up_seconds);
+    // Until no command is on the line or waiting and the panel's buttons
+    // take presses again.
+    bool run_until_idle(double give_up_seconds = 3.0);
 
 private:
     QTemporaryDir folder_;
@@ -40,6 +48,7 @@ private:
     testing::SimPlatform line_clock_;
     testing::FakeSerial serial_{line_clock_};
     SerialControl* line_;
+    std::unique_ptr<UnitModel> model_;
     std::unique_ptr<FrmMain> frm_;
 };
 

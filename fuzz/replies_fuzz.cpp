@@ -18,6 +18,7 @@
 #include <span>
 
 #include "fuzz_check.h"
+#include "windows/window_tables.h"
 #include "wire/protocol.h"
 #include "wire/reply_assembler.h"
 
@@ -26,8 +27,9 @@ namespace {
 using namespace plenvo;
 using fuzz::require;
 using protocol::Frame;
-using protocol::MirrorCall;
-using protocol::MirrorTarget;
+using tables::MirrorCall;
+using tables::MirrorTarget;
+using tables::OpenWindows;
 
 // Close below the tick counter's wrap, so that ordinary steps cross it.
 constexpr uint32_t kStartTick = 0xFFFFF000u;
@@ -129,13 +131,13 @@ void check_settings(const DeviceState& s)
 
 bool mirrored_on_adjustment(int index)
 {
-    return std::any_of(protocol::kMirrorTable.begin(), protocol::kMirrorTable.end(),
-                       [index](const protocol::MirrorRule& rule) {
+    return std::any_of(tables::kMirrorTable.begin(), tables::kMirrorTable.end(),
+                       [index](const tables::MirrorRule& rule) {
                            return rule.target == MirrorTarget::Adjustment && rule.index == index;
                        });
 }
 
-void check_mirror(const MirrorCall& call, const DeviceState& s)
+void check_mirror(const MirrorCall& call, const DeviceState& s, OpenWindows open)
 {
     const bool power_on = s.power_state == 1;
     switch (call.target) {
@@ -145,18 +147,18 @@ void check_mirror(const MirrorCall& call, const DeviceState& s)
                 "a report pressed a main panel element that is no indicator");
         return;
     case MirrorTarget::Adjustment:
-        require(s.adj_open && power_on, "the adjustment window was drawn while closed or powered off");
+        require(open.adj && power_on, "the adjustment window was drawn while closed or powered off");
         require(mirrored_on_adjustment(call.index), "the adjustment window was pressed on an index no report uses");
         return;
     case MirrorTarget::PcBypass:
-        require(power_on && !s.adj_open, "the bypass button was drawn alone with the power off or the window open");
+        require(power_on && !open.adj, "the bypass button was drawn alone with the power off or the window open");
         return;
     case MirrorTarget::VideoScroll:
-        require(s.video_open && power_on, "the video window was drawn while closed or powered off");
+        require(open.video && power_on, "the video window was drawn while closed or powered off");
         require(call.index >= 0 && call.index < kVideoSliders, "a report moved a slider that does not exist");
         return;
     case MirrorTarget::VideoReset:
-        require(s.video_open && power_on, "the video reset was mirrored while closed or powered off");
+        require(open.video && power_on, "the video reset was mirrored while closed or powered off");
         return;
     }
     fuzz::broken("a mirror call of no known kind");
@@ -171,12 +173,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     state.set_start_up_values();
     ReplyAssembler assembler;
     BackToBack line;
+    OpenWindows open;
     uint32_t now = kStartTick;
 
     while (!in.empty()) {
         const uint8_t flags = in.byte();
-        state.adj_open = flags & 0x01;
-        state.video_open = flags & 0x02;
+        open.adj = flags & 0x01;
+        open.video = flags & 0x02;
         if (flags & 0x04)
             state.power_state = in.byte();
         now += in.little_endian(flags & 0x08 ? 4 : 2);
@@ -195,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const protocol::AppliedReply applied = protocol::apply_reply(*frame, state);
             check_applied(*frame, before, state, applied);
             check_settings(state);
-            check_mirror(protocol::mirror_call(applied.code, state), state);
+            check_mirror(tables::mirror_call(applied.code, state, open), state, open);
         }
     }
     return 0;

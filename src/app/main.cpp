@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -18,6 +19,9 @@
 #include "control/panel_client.h"
 
 namespace {
+
+// How long the start-up gives the unit to report its state.
+constexpr int kStateInMs = 1000;
 
 int signal_pipe[2] = {-1, -1};
 
@@ -118,19 +122,21 @@ int main(int argc, char** argv)
 
     plenvo::QtPlatform platform;
     plenvo::QtSerialControl serial([&devices](int port) { return devices.device(port); });
-    plenvo::FrmMain frm(platform, serial, plenvo::SettingsFile::for_program(program_dir));
+    plenvo::UnitModel model(platform, serial);
+    plenvo::FrmMain frm(platform, model, plenvo::SettingsFile::for_program(program_dir));
     QObject::connect(&frm, &plenvo::FrmMain::unloaded, &app, &QCoreApplication::quit);
     close_on_signals(frm);
     plenvo::PortMenu port_menu(frm, devices);
 
-    // Open before the start-up's wait for the unit, so that a second start
-    // meanwhile finds this copy; carried out once the state is in.
+    // Open before the start-up asks the unit for its state, so that a second
+    // start meanwhile finds this copy; carried out once the state is in,
+    // which takes the unit well under a second.
     plenvo::ControlServer server(frm, platform);
     if (!another_copy_running)
         open_doors(server, options, program_dir);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
-    server.start_serving();
+    QTimer::singleShot(kStateInMs, &server, &plenvo::ControlServer::start_serving);
     return QApplication::exec();
 }

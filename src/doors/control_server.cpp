@@ -67,7 +67,7 @@ ControlServer::ControlServer(FrmMain& frm, Platform& platform)
         timJobs_->set_enabled(false);
         run_jobs();
     };
-    connect(&frm_, &FrmMain::frame_applied, this, &ControlServer::frame_applied);
+    connect(&frm_.model(), &UnitModel::frame_applied, this, &ControlServer::frame_applied);
 }
 
 ControlServer::~ControlServer() = default;
@@ -198,7 +198,8 @@ std::optional<std::string> ControlServer::carry_out(Job& job)
     switch (request.verb) {
     case Verb::Status: {
         const std::string trouble = line_trouble();
-        return trouble.empty() ? control::status_answer(state, request.json) : control::error_answer(trouble);
+        return trouble.empty() ? control::status_answer(frm_.model().state(), request.json)
+                               : control::error_answer(trouble);
     }
     case Verb::Set: return carry_out_set(job);
     case Verb::Watch:
@@ -217,16 +218,22 @@ std::optional<std::string> ControlServer::carry_out_set(Job& job)
 {
     const std::vector<control::Assignment>& settings = job.request.settings;
     while (job.settings_done < settings.size()) {
-        // Sent while another command waits, it would be queued, and its
-        // answer never told.
-        if (!frm_.link().idle())
-            return std::nullopt;
         const control::Assignment& assignment = settings[job.settings_done];
-        std::string failure = refusal(assignment);
-        if (failure.empty()) {
-            apply(assignment);
-            failure = outcome(assignment);
+        if (!job.outcome) {
+            // Sent while another command waits, it would be queued, and its
+            // answer never told.
+            if (!frm_.model().idle())
+                return std::nullopt;
+            job.outcome = std::make_shared<std::optional<std::string>>();
+            if (const std::string failure = refusal(assignment); !failure.empty())
+                *job.outcome = failure;
+            else
+                apply(job, assignment);
         }
+        if (!*job.outcome)
+            return std::nullopt;
+        std::string failure = **job.outcome;
+        job.outcome.reset();
         ++job.settings_done;
         if (!failure.empty()) {
             if (job.settings_done < settings.size())

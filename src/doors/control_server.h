@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,9 @@ private:
         QPointer<Connection> from;
         control::Request request;
         size_t settings_done = 0;
+        // The setting asked for last, until the model tells how it went:
+        // empty when it is done, else why not.
+        std::shared_ptr<std::optional<std::string>> outcome = {};
     };
 
     template <typename Socket>
@@ -77,8 +81,7 @@ private:
     // In control_server_settings.cpp: a setting applied as the user would.
     std::string refusal(const control::Assignment& assignment) const;
     std::string line_trouble() const;
-    void apply(const control::Assignment& assignment);
-    std::string outcome(const control::Assignment& assignment) const;
+    void apply(Job& job, const control::Assignment& assignment);
 
     FrmMain& frm_;
     std::unique_ptr<QLocalServer> local_;

@@ -6,25 +6,35 @@
 
 namespace plenvo {
 
-class FrmMain;
+class UnitModel;
+class WindowGroup;
 
 // The adjustment window, docked at the main window's right edge: ten
 // settings of the unit, each a group of skinned buttons of which one is lit.
+// A press asks the model for the setting; the window is drawn from the
+// model's state by whoever shows the model (adj_on_off).
 class FrmAdj final : public SkinWindow {
     Q_OBJECT
 public:
-    explicit FrmAdj(FrmMain& main);
+    FrmAdj(UnitModel& model, WindowGroup& group, QWidget* parent);
 
     // Docks, scales and draws the window; runs each time it opens.
     void Form_Load();
-    // A press on a button (user_action true) or the display of a setting
-    // the unit reported (false).
-    void img_btn_MouseDown(int Index, int Button = 1, int Shift = 0, float X = 0, float Y = 0);
+    // A press on a button.
+    void img_btn_MouseDown(int Index);
+    // Draws every button from the state (on), or every one unlit with the
+    // window disabled (off).
+    void adj_on_off(bool on_off);
 
     SkinButton* img_btn(int index) const;
 
+signals:
+    // A button was pressed, before its setting is asked for.
+    void pressed();
+
 private:
-    FrmMain& main_;
+    UnitModel& model_;
+    WindowGroup& group_;
     std::array<SkinButton*, 22> img_btn_{};
 };
 

@@ -6,13 +6,14 @@
 #include <QPushButton>
 
 
-#include "windows/frm_adj.h"
 #include "windows/accessibility.h"
+#include "windows/frm_adj.h"
+#include "windows/frm_video.h"
 #include "windows/screen_fit.h"
+#include "windows/window_tables.h"
 #include "base/trace.h"
 #include "skin/layout.h"
 #include "skin/skin.h"
-#include "windows/frm_video.h"
 
 namespace plenvo {
 
@@ -33,13 +34,19 @@ QFont label_font(const char* family, bool bold)
 
 }  // namespace
 
-FrmMain::FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings)
+FrmMain::FrmMain(Platform& platform, UnitModel& model, SettingsFile settings)
     : SkinWindow(platform, skin::kMainBackground, Qt::white, nullptr),
+      model_(model),
       settings_(std::move(settings)),
-      link_(platform, serial, state, *this)
+      group_(*this)
 {
-    attach_drag(*this);
     build_design();
+    connect(&model_, &UnitModel::chosen, this, &FrmMain::show_choice);
+    connect(&model_, &UnitModel::frame_applied, this,
+            [this](const protocol::Frame&, int code) { show_report(code); });
+    connect(&model_, &UnitModel::message, this, &FrmMain::set_message);
+    connect(&model_, &UnitModel::port_changed, this, &FrmMain::show_port_indicator);
+    connect(&model_, &UnitModel::port_failed, this, &FrmMain::show_port_failure);
 }
 
 FrmMain::~FrmMain() = default;
@@ -89,7 +96,7 @@ void FrmMain::build_design()
         button->show_picture(element.start_picture ? element.start_picture
                              : element.index == 21 ? skin::kMinimise
                                                    : skin::kExit);
-        button->on_press = [this](int index) { as_user([&] { img_btn_MouseDown(index); }); };
+        button->on_press = [this](int index) { img_btn_MouseDown(index); };
         img_btn_[size_t(element.index)] = button;
     }
     for (const layout::ElementName& name : layout::kMainNames)
@@ -102,16 +109,6 @@ SkinButton* FrmMain::img_btn(int index) const
     return index >= 0 && index < int(img_btn_.size()) ? img_btn_[size_t(index)] : nullptr;
 }
 
-FrmAdj* FrmMain::frm_adj() const
-{
-    return adj_.data();
-}
-
-FrmVideo* FrmMain::frm_video() const
-{
-    return video_.data();
-}
-
 void FrmMain::Form_Load(bool another_copy_running)
 {
     if (another_copy_running) {
@@ -120,27 +117,21 @@ void FrmMain::Form_Load(bool another_copy_running)
         return;
     }
     second_instance = false;
-    state.set_start_up_values();
-    shell.dragging = false;
 
     const SettingsFile::Values saved = settings_.read();
     place_from_settings(saved);
-    state.com_port = saved.com_port.value_or(1);
 
     setWindowTitle(QString::fromLatin1(kCaption));
     lab_ver_->setText(QString::fromLatin1(kVersion));
 
-    start_up_port_opening();
-    if (form_unloaded_)
-        return;
+    // The saved port, or once the other one; the buttons show which opened.
+    img_btn(tables::kCom1Element)->show_picture("com1_off");
+    img_btn(tables::kCom2Element)->show_picture("com2_off");
+    model_.open_start_up_port(saved.com_port.value_or(1));
 
     set_Width(img_form_->width() * platform().twips_per_pixel_x());
     set_Height(img_form_->height() * platform().twips_per_pixel_y());
-    platform().yield();
-    if (form_unloaded_)
-        return;
-
-    shell.layout_scale = float(Width()) / float(kSkinWidthTwips);
+    group_.set_layout_scale(float(Width()) / float(kSkinWidthTwips));
     rescale_positions();
 
     set_child_top(*txt_msg_, Height() + 20);
@@ -148,22 +139,19 @@ void FrmMain::Form_Load(bool another_copy_running)
     txt_msg_->resize(width(), 2 * height());
 
     show();
-    platform().yield();
-    if (form_unloaded_)
-        return;
-
-    start_up_state_request();
+    // The unit's answers are shown as they come in.
+    if (model_.port_ok())
+        model_.request_state();
 }
 
 void FrmMain::place_from_settings(const SettingsFile::Values& saved)
 {
     const QSize screen = platform().screen_twips();
-    shell.win_top = saved.win_top.value_or((screen.height() - layout::kMainClient.height) / 2);
-    shell.win_left = saved.win_left.value_or((screen.width() - kSkinWidthTwips) / 2);
     // A window partly off the screen comes back where it was, as long as
     // enough of it shows to grab it; one that is lost (saved on a larger
     // screen, or dragged away) comes back whole at the nearest edge.
-    const QPoint saved_place(shell.win_left, shell.win_top);
+    const QPoint saved_place(saved.win_left.value_or((screen.width() - kSkinWidthTwips) / 2),
+                             saved.win_top.value_or((screen.height() - layout::kMainClient.height) / 2));
     // The size the window is fitted to right after.
     const QSize size(img_form_->width() * platform().twips_per_pixel_x(),
                      img_form_->height() * platform().twips_per_pixel_y());
@@ -175,7 +163,7 @@ void FrmMain::place_from_settings(const SettingsFile::Values& saved)
 
 void FrmMain::rescale_positions()
 {
-    const float scale = shell.layout_scale;
+    const float scale = group_.layout_scale();
     for (SkinButton* button : img_btn_)
         if (button)
             scale_position(*button, scale);
@@ -191,20 +179,14 @@ void FrmMain::Form_Unload()
     if (second_instance)
         return;
 
-    link_.close_port();
+    model_.close_port();
 
     // Top() and Left() are already rounded to whole twips, halves to even.
-    shell.win_top = Top();
-    shell.win_left = Left();
-    if (!settings_.write(shell.win_top, shell.win_left, state.com_port))
+    if (!settings_.write(Top(), Left(), model_.port()))
         trace::line(QStringLiteral("settings"), QStringLiteral("cannot write ") + settings_.path());
 
-    state.adj_open = false;
-    if (adj_)
-        adj_->unload();
-    state.video_open = false;
-    if (video_)
-        video_->unload();
+    open_adj(false);
+    open_video(false);
 }
 
 void FrmMain::unload_main()
@@ -236,6 +218,18 @@ QString FrmMain::message() const
 void FrmMain::cmd_clear_Click()
 {
     txt_msg_->clear();
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != static_cast<QObject*>(lab_msg_))
+        return SkinWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: group_.Form_MouseDown(*this); return true;
+    case QEvent::MouseMove: group_.Form_MouseMove(*this); return true;
+    case QEvent::MouseButtonRelease: group_.Form_MouseUp(); return true;
+    default: return false;
+    }
 }
 
 }  // namespace plenvo

@@ -4,13 +4,12 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
-#include "base/platform.h"
 #include "devices/settings_file.h"
 #include "windows/skin_widgets.h"
+#include "windows/window_group.h"
 #include "base/version.h"
-#include "unit/link.h"
+#include "unit/unit_model.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -20,31 +19,19 @@ namespace plenvo {
 
 class FrmAdj;
 class FrmVideo;
-class SerialControl;
+class Platform;
 
-// What the application shell keeps besides the device state: the main
-// window's saved place, the layout scale and the one drag in progress.
-struct ShellState {
-    int32_t win_top = 0;
-    int32_t win_left = 0;
-    float layout_scale = 1.0f;
-    bool dragging = false;
-    QPoint cursor_pos;
-    int32_t drag_off_x = 0;
-    int32_t drag_off_y = 0;
-};
-
-inline ShellState shell;
-
-// The main panel and the program: it owns the serial line, the two timers
-// and the message line, and carries the operations the companion windows
-// call. Its methods are spread over the subsystems' folders: start-up,
-// shut-down and dragging in app/, the link in link/, the buttons in panel/,
-// the companion displays beside their windows.
-class FrmMain final : public SkinWindow, private LinkListener {
+// The main panel: power, inputs, outputs, the ports, the companion windows'
+// buttons and the message line. It shows the unit model and asks it for
+// every change; the companions it opens are drawn from here too, so that
+// every choice and every report reaches each window in one order. Its
+// methods are spread over three files: start-up, shut-down and the message
+// line here, the buttons and indicators in frm_main_panel.cpp, the model's
+// signals in frm_main_unit.cpp.
+class FrmMain final : public SkinWindow {
     Q_OBJECT
 public:
-    FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings);
+    FrmMain(Platform& platform, UnitModel& model, SettingsFile settings);
     ~FrmMain() override;
 
     // ---- start-up and shut-down
@@ -58,57 +45,28 @@ public:
     bool is_unloaded() const { return form_unloaded_; }
 
     // ---- main panel
-    void img_btn_MouseDown(int Index, int Button = 1, int Shift = 0, float X = 0, float Y = 0);
+    // A press on a button of the panel.
+    void img_btn_MouseDown(int Index);
     void in_on_off(int16_t now_in, bool black_blue);
     void proc_pc_bypass();
+    // The companions drawn from the state (on) or disabled (off), while open.
     void adj_on_off(bool on_off);
     void video_on_off(bool on_off);
+    // A command a press of the panel's started waits for its outcome: the
+    // unit and port buttons take no press meanwhile.
+    bool command_waiting() const { return commands_waiting_ > 0; }
 
-    // ---- serial link
-    // Sends through the link; `result` is left alone when the command is
-    // refused or kept for later.
-    void tx_cmd(uint8_t cmd1, uint8_t cmd2, int cmd3, bool& result);
-    // A choice equal to the stored setting goes out again while the unit
-    // has not answered it.
-    bool unconfirmed(const protocol::Command& command) const;
-    Link& link() { return link_; }
-
-    // ---- dragging and the message line
-    void Form_MouseDown(SkinWindow& window);
-    void Form_MouseMove(SkinWindow& window);
-    void Form_MouseUp();
+    // ---- the message line
     void cmd_clear_Click();
     void set_message(const QString& text);
     QString message() const;
 
-    // Runs a press or slider move of the user's. One that comes in while a
-    // report is being shown acts for the user all the same, not as part of
-    // the report's redraw.
-    template <typename Handler>
-    void as_user(Handler&& handler)
-    {
-        if (!mirroring_) {
-            handler();
-            return;
-        }
-        state.user_action = true;
-        handler();
-        state.user_action = false;
-    }
-
-    // Makes presses, moves and releases on the window's surface drag the
-    // docked group.
-    void attach_drag(SkinWindow& window);
-    // Docks a companion against the main window's right or bottom edge.
-    void dock_right(SkinWindow& window) const;
-    void dock_below(SkinWindow& window) const;
-
-    // ---- parts, for the companion windows and for tests
+    // ---- parts, for the program, the port menu and tests
+    UnitModel& model() const { return model_; }
+    WindowGroup& group() { return group_; }
     SkinButton* img_btn(int index) const;
     FrmAdj* frm_adj() const;
     FrmVideo* frm_video() const;
-    Timer& timRx() const { return link_.timRx(); }
-    Timer& timTimeOut() const { return link_.timTimeOut(); }
     QLabel* img_logo() const { return img_logo_; }
     QLabel* lab_ver() const { return lab_ver_; }
     QLabel* lab_msg() const { return lab_msg_; }
@@ -116,8 +74,6 @@ public:
 signals:
     // The window has been unloaded: the program should end.
     void unloaded();
-    // A frame from the unit was stored and shown on the windows.
-    void frame_applied(const plenvo::protocol::Frame& frame);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -128,32 +84,35 @@ private:
     void build_design();
     void place_from_settings(const SettingsFile::Values& saved);
     void rescale_positions();
-    void start_up_port_opening();
-    void start_up_state_request();
-    void show_port_indicator();
+    void unload_main();
 
-    void com_on_off(int16_t port);
-    void out_on_off(int16_t code, bool black_blue);
-    void mirror_reply();
-
-    void link_message(const QString& text) override;
-    void link_port_changed() override;
-    void link_port_failed(int port, const QString& reason) override;
-    void link_frame_applied(const protocol::Frame& frame, int code) override;
-
+    // ---- buttons and indicators
     void power_click();
     void input_click(int code);
     void output_click(int code);
-    template <typename Window>
-    void set_companion_open(bool open, bool& open_flag, QPointer<Window>& window, int element, const char* family);
+    void ask(const protocol::Command& command, int value);
+    void command_done();
+    void disable_unit_buttons();
+    void enable_unit_buttons();
+    void draw_power(bool as_clicked);
+    void out_on_off(int16_t code, bool black_blue);
     void toggle_adj();
     void toggle_video();
-    void com_click(int16_t port);
+    void open_adj(bool open);
+    void open_video(bool open);
+    void com_on_off(int16_t port);
     void minimise();
-    void unload_main();
 
+    // ---- the model's signals
+    void show_choice(const protocol::Command& command, Door by);
+    void show_report(int code);
+    void show_report_on_panel(int Index);
+    void show_port_indicator();
+    void show_port_failure(int port, const QString& reason);
+
+    UnitModel& model_;
     SettingsFile settings_;
-    Link link_;
+    WindowGroup group_;
 
     std::array<SkinButton*, 23> img_btn_{};
     QLabel* img_logo_ = nullptr;
@@ -163,11 +122,11 @@ private:
     QPlainTextEdit* txt_msg_ = nullptr;
     QPushButton* cmd_clear_ = nullptr;
 
+    // Open companions; null while closed.
     QPointer<FrmAdj> adj_;
     QPointer<FrmVideo> video_;
+    int commands_waiting_ = 0;
     bool form_unloaded_ = false;
-    bool mirroring_ = false;
-    bool opening_port_ = false;
 };
 
 }  // namespace plenvo

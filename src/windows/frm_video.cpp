@@ -7,21 +7,22 @@
 #include <algorithm>
 
 #include "windows/accessibility.h"
-#include "windows/frm_main.h"
-#include "wire/protocol.h"
+#include "windows/window_group.h"
+#include "windows/window_tables.h"
+#include "base/version.h"
 #include "skin/layout.h"
 #include "skin/skin.h"
+#include "unit/unit_model.h"
 
 namespace plenvo {
 
 namespace {
 
-constexpr float kPauseAfterSendSeconds = 0.05f;
 constexpr int kLargeStep = 7;
 
-int16_t& setting(int index)
+int16_t setting(const UnitModel& model, int index)
 {
-    return state.*(protocol::kVideoCommands[size_t(index)].field);
+    return model.state().*(tables::kVideoCommands[size_t(index)].field);
 }
 
 // What a slider shows for a setting: the unit may report more than 63.
@@ -32,8 +33,10 @@ int on_slider(int16_t value)
 
 }  // namespace
 
-FrmVideo::FrmVideo(FrmMain& main)
-    : SkinWindow(main.platform(), skin::kVideoBackground, QColor(128, 128, 128), &main), main_(main)
+FrmVideo::FrmVideo(UnitModel& model, WindowGroup& group, QWidget* parent)
+    : SkinWindow(group.main().platform(), skin::kVideoBackground, QColor(128, 128, 128), parent),
+      model_(model),
+      group_(group)
 {
     set_Width(layout::kVideoClient.width);
     set_Height(layout::kVideoClient.height);
@@ -52,8 +55,8 @@ FrmVideo::FrmVideo(FrmMain& main)
         // Value changes come once, at the end of a drag; the drag itself
         // reports through sliderMoved.
         bar->setTracking(false);
-        connect(bar, &QScrollBar::sliderMoved, this, [this, i] { main_.as_user([&] { hsr_video_Scroll(i); }); });
-        connect(bar, &QScrollBar::valueChanged, this, [this, i] { main_.as_user([&] { hsr_video_Change(i); }); });
+        connect(bar, &QScrollBar::sliderMoved, this, [this, i] { hsr_video_Scroll(i); });
+        connect(bar, &QScrollBar::valueChanged, this, [this, i] { hsr_video_Change(i); });
         hsr_video_[size_t(i)] = bar;
 
         auto* label = new QLabel(QStringLiteral("-127"), this);
@@ -68,21 +71,19 @@ FrmVideo::FrmVideo(FrmMain& main)
     img_btn_ = new SkinButton(0, this);
     place(*img_btn_, layout::kVideoReset);
     img_btn_->show_picture(skin::kReset);
-    img_btn_->on_press = [this](int) { main_.as_user([&] { img_btn_MouseDown(); }); };
+    img_btn_->on_press = [this](int) { img_btn_MouseDown(); };
     img_btn_->set_name(layout::kVideoResetName);
 
     std::vector<QWidget*> controls(hsr_video_.begin(), hsr_video_.end());
     controls.push_back(img_btn_);
     chain_in_reading_order(controls);
     setWindowTitle(QString::fromLatin1(kCaption) + QStringLiteral(" – Video"));
-    main_.attach_drag(*this);
 }
 
 void FrmVideo::Form_Load()
 {
-    HandlerScope scope(*this);
-    main_.dock_below(*this);
-    const float scale = shell.layout_scale;
+    group_.add(*this, WindowGroup::Dock::Below);
+    const float scale = group_.layout_scale();
     set_Width(scale * float(Width()));
     set_Height(scale * float(Height()));
     for (size_t i = 0; i < hsr_video_.size(); ++i) {
@@ -96,16 +97,26 @@ void FrmVideo::Form_Load()
 
     for (int i = 0; i < int(hsr_video_.size()); ++i)
         show_setting(i);
-    main_.video_on_off(state.power_state == 1);
+    video_on_off(model_.state().power_state == 1);
 }
 
 void FrmVideo::show_setting(int index)
 {
     QScrollBar& bar = *hsr_video_[size_t(index)];
+    const int16_t value = setting(model_, index);
     // Shown, not chosen: moving the thumb here sends nothing.
     const QSignalBlocker quiet(bar);
-    bar.setValue(on_slider(setting(index)));
-    lab_video_[size_t(index)]->setText(QString::number(setting(index)));
+    bar.setValue(on_slider(value));
+    lab_video_[size_t(index)]->setText(QString::number(value));
+}
+
+void FrmVideo::video_on_off(bool on_off)
+{
+    setEnabled(on_off);
+    if (!on_off)
+        return;
+    for (int i = 0; i < int(hsr_video_.size()); ++i)
+        show_setting(i);
 }
 
 void FrmVideo::hsr_video_Change(int Index)
@@ -113,53 +124,31 @@ void FrmVideo::hsr_video_Change(int Index)
     hsr_video_Scroll(Index);
 }
 
+// While the thumb is dragged faster than the line takes the values, the
+// model keeps the latest one for when the line is free: the unit gets one
+// value per step of the line, the last one where the slider was let go.
 void FrmVideo::hsr_video_Scroll(int Index)
 {
     if (Index < 0 || Index >= int(hsr_video_.size()))
         return;
-    HandlerScope scope(*this);
     const int value = hsr_video_[size_t(Index)]->sliderPosition();
     lab_video_[size_t(Index)]->setText(QString::number(value));
-
-    if (state.power_state == 1 && state.user_action) {
-        // A value the panel itself put on the slider is already stored:
-        // comparing keeps it from being echoed to the unit.
-        int16_t& stored = setting(Index);
-        const protocol::Command& command = protocol::kVideoCommands[size_t(Index)];
-        if (value == on_slider(stored) && !main_.unconfirmed(command))
-            return;
-        stored = int16_t(value);
-        main_.tx_cmd(uint8_t(command.first), uint8_t(command.second), stored, state.tx_result);
-        wait_seconds(platform(), kPauseAfterSendSeconds);
-    } else if (!state.user_action) {
-        main_.video_on_off(true);
-    }
+    if (model_.state().power_state != 1)
+        return;
+    // A value the window itself put on the slider is the one stored (or
+    // the end of the bar, for a setting beyond it): it is not echoed to the
+    // unit.
+    const protocol::Command& command = tables::kVideoCommands[size_t(Index)];
+    if (value == on_slider(setting(model_, Index)) && !model_.unconfirmed(command))
+        return;
+    model_.set(command, value, Door::Windows);
 }
 
-void FrmVideo::img_btn_MouseDown(int, int, float, float)
+// With the power off, or the port down, the model refuses the reset and
+// nothing changes.
+void FrmVideo::img_btn_MouseDown()
 {
-    if (state.power_state != 1 || !state.user_action)
-        return;
-    HandlerScope scope(*this);
-    DeviceState defaults;
-    defaults.reset_video_settings();
-    for (int i = 0; i < int(hsr_video_.size()); ++i) {
-        const protocol::Field field = protocol::kVideoCommands[size_t(i)].field;
-        state.*field = defaults.*field;
-        show_setting(i);
-    }
-    main_.tx_cmd(uint8_t(protocol::kRE.first), uint8_t(protocol::kRE.second), 0, state.tx_result);
-}
-
-void FrmMain::video_on_off(bool on_off)
-{
-    if (!state.video_open || !video_ || video_->unloaded())
-        return;
-    video_->setEnabled(on_off);
-    if (!on_off)
-        return;
-    for (int i = 0; i < int(protocol::kVideoCommands.size()); ++i)
-        video_->show_setting(i);
+    model_.reset_levels(Door::Windows);
 }
 
 }  // namespace plenvo

@@ -10,6 +10,7 @@
 
 #include "windows/frm_main.h"
 #include "windows/network_device_dialog.h"
+#include "windows/window_tables.h"
 #include "devices/port_devices.h"
 #include "base/platform.h"
 
@@ -24,8 +25,8 @@ struct PortButton {
 };
 
 constexpr PortButton kPortButtons[] = {
-    {1, 19, "Port COM&1"},
-    {2, 20, "Port COM&2"},
+    {1, tables::kCom1Element, "Port COM&1"},
+    {2, tables::kCom2Element, "Port COM&2"},
 };
 
 // How often a chosen port looks whether the panel takes a press again.
@@ -146,12 +147,13 @@ void PortMenu::open_chosen_port()
         timOpen_->set_enabled(false);
         return;
     }
-    // A press of the panel's is still running: its buttons take none now.
+    // A command a press of the panel's started still waits: its buttons
+    // take none now.
     const int element = button_of(port_to_open_).element;
     if (!frm_.img_btn(element)->isEnabled())
         return;
     timOpen_->set_enabled(false);
-    frm_.as_user([this, element] { frm_.img_btn_MouseDown(element); });
+    frm_.img_btn_MouseDown(element);
 }
 
 }  // namespace plenvo

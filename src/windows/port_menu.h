@@ -32,8 +32,8 @@ public:
     // The network device dialog while it is open, or nullptr.
     NetworkDeviceDialog* dialog() const { return dialog_; }
 
-    // Puts `device` behind `port`; the port is opened as soon as no press
-    // of the panel's is running.
+    // Puts `device` behind `port`; the port is opened as soon as no command
+    // a press of the panel's started waits for its outcome.
     void choose(int port, const QString& device);
 
 protected:

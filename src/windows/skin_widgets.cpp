@@ -113,12 +113,6 @@ SkinWindow::SkinWindow(Platform& platform, const char* background, QColor back_c
 
 SkinWindow::~SkinWindow() = default;
 
-SkinWindow::HandlerScope::~HandlerScope()
-{
-    if (--window_.running_handlers_ == 0 && window_.unloaded_)
-        window_.deleteLater();
-}
-
 int SkinWindow::px_x(double twips) const
 {
     return int(std::lround(twips / platform_.twips_per_pixel_x()));
@@ -194,8 +188,7 @@ void SkinWindow::unload()
         return;
     unloaded_ = true;
     hide();
-    if (running_handlers_ == 0)
-        deleteLater();
+    deleteLater();
 }
 
 void SkinWindow::closeEvent(QCloseEvent* event)

@@ -91,8 +91,7 @@ public:
     // Places a child at a layout rectangle given in design twips.
     void place(QWidget& child, const layout::Rect& rect);
 
-    // Hides the window at once; it is destroyed when no handler of it is
-    // running any more, so a handler that yields can always finish.
+    // Hides the window at once and destroys it from the message loop.
     void unload();
     bool unloaded() const { return unloaded_; }
 
@@ -104,18 +103,6 @@ public:
     Platform& platform() const { return platform_; }
 
 protected:
-    // Marks a handler of this window as running for its lifetime.
-    class HandlerScope {
-    public:
-        explicit HandlerScope(SkinWindow& window) : window_(window) { ++window_.running_handlers_; }
-        ~HandlerScope();
-        HandlerScope(const HandlerScope&) = delete;
-        HandlerScope& operator=(const HandlerScope&) = delete;
-
-    private:
-        SkinWindow& window_;
-    };
-
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -134,7 +121,6 @@ private:
     // whole number of pixels reads back as it was set.
     double top_twips_ = 0;
     double left_twips_ = 0;
-    int running_handlers_ = 0;
     bool unloaded_ = false;
 };
 

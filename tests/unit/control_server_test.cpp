@@ -9,6 +9,7 @@
 #include "doors/control_server.h"
 #include "control/request.h"
 #include "support/panel_fixture.h"
+#include "windows/window_tables.h"
 
 namespace plenvo::testing {
 namespace {
@@ -98,8 +99,8 @@ TEST_F(ControlServerTest, AdjustmentsGoThroughTheOpenWindowOrTheSamePathWhenClos
     EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"DI 0", "BY 1"}));
     EXPECT_EQ(state.adj_di, 0);
     // The main panel's bypass button shows the permission at once.
-    EXPECT_EQ(picture(protocol::kBypassElement), "bypass_off");
-    EXPECT_TRUE(frm->img_btn(protocol::kBypassElement)->isEnabled());
+    EXPECT_EQ(picture(tables::kBypassElement), "bypass_off");
+    EXPECT_TRUE(frm->img_btn(tables::kBypassElement)->isEnabled());
 }
 
 TEST_F(ControlServerTest, VideoSettingsMoveTheOpenSlidersOrGoTheSamePathWhenClosed)
@@ -128,7 +129,7 @@ TEST_F(ControlServerTest, ThePanelsRulesRefuseWithTheReason)
     EXPECT_EQ(ask("set bright 3"), "error the power is off: only power can be set");
     EXPECT_TRUE(serial.sent.empty());
 
-    frm->link().close_port();
+    model.close_port();
     EXPECT_EQ(ask("set power on"), "error COM1: the port is not open");
     EXPECT_EQ(ask("status"), "error COM1: the port is not open");
     EXPECT_TRUE(serial.sent.empty());

@@ -21,19 +21,21 @@ protected:
     }
 
     // A key as the window system delivers it: to the active window's focus
-    // widget, passed on to its parents while nobody takes it.
-    static void type(int key)
+    // widget, passed on to its parents while nobody takes it. The clock
+    // then runs until what it started is done.
+    void type(int key)
     {
         for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
             QKeyEvent event(type, key, Qt::NoModifier);
             QApplication::sendEvent(QApplication::focusWidget(), &event);
         }
+        settle();
     }
 
     static std::string focused() { return QApplication::focusWidget()->accessibleName().toStdString(); }
 
     // The focus as the window opens, then after each Tab.
-    static std::vector<std::string> tab_round(QWidget& window, int tabs)
+    std::vector<std::string> tab_round(QWidget& window, int tabs)
     {
         QApplication::setActiveWindow(&window);
         std::vector<std::string> names{focused()};
@@ -79,7 +81,8 @@ TEST_F(KeyboardTest, SpaceAndEnterPressTheFocusedButtonWhichKeepsTheFocus)
         type(key);
     type(Qt::Key_Space);
     type(Qt::Key_Enter);
-    // The press disabled the panel's buttons for its run, this one too.
+    // The press disabled the panel's buttons until the unit answered, this
+    // one too.
     EXPECT_EQ(focused(), "Power");
     focus(*frm->img_btn(12));
     type(Qt::Key_Return);

@@ -22,9 +22,8 @@ TEST_F(LinkTest, StartUpOpensThePortAndSyncsTheStateThroughAl)
     EXPECT_EQ(serial.input_mode, 1);
     EXPECT_EQ(serial.input_len, 0);
     EXPECT_TRUE(state.port_ok);
-    EXPECT_TRUE(state.user_action);
-    EXPECT_TRUE(frm->timRx().enabled());
-    EXPECT_FALSE(frm->timTimeOut().enabled());
+    EXPECT_TRUE(model.link().timRx().enabled());
+    EXPECT_FALSE(model.link().timTimeOut().enabled());
     ASSERT_EQ(serial.sent_text(), std::vector<std::string>{"AL 0"});
     EXPECT_EQ(state.power_state, 1);
     EXPECT_EQ(state.output_format, 6);
@@ -54,8 +53,7 @@ TEST_F(LinkTest, StartUpWithNoPortShowsTheLastFailureAndSendsNothing)
     start();
     EXPECT_EQ(state.com_port, 1);
     EXPECT_FALSE(state.port_ok);
-    EXPECT_FALSE(state.user_action);
-    EXPECT_FALSE(frm->timRx().enabled());
+    EXPECT_FALSE(model.link().timRx().enabled());
     EXPECT_EQ(frm->message(), "COM1: can't work !");
     EXPECT_EQ(picture(19), "com1_err");
     EXPECT_EQ(picture(20), "com2_off");
@@ -78,7 +76,7 @@ TEST_F(LinkTest, ALostDeviceIsReportedAndTriedAgainUntilItIsBack)
     serial.openable = {};
     platform.run_for(150);
     EXPECT_FALSE(state.port_ok);
-    EXPECT_FALSE(frm->timRx().enabled());
+    EXPECT_FALSE(model.link().timRx().enabled());
     EXPECT_EQ(frm->message(), "COM1: can't work !");
     EXPECT_EQ(picture(19), "com1_err");
     EXPECT_TRUE(frm->img_btn(19)->toolTip().contains("tried again every 1 s"));

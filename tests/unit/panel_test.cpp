@@ -75,13 +75,52 @@ TEST_F(MainPanelTest, AChoiceMadeWhileAnotherCommandWaitsReachesTheUnit)
     power_on_with_companions();
     forget_sent();
     // NR off is clicked while IN waits for its answer.
-    platform.after(60, [this] { press_adj(11); });
+    platform.after(60, [this] { click_adj(11); });
     press(3);
     platform.run_for(600);
     EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"IN 2", "NR 0"}));
     EXPECT_EQ(unit.state().adj_nr, 0);
     EXPECT_EQ(adj_picture(11), "off_on");
     EXPECT_EQ(frm->message(), "");
+}
+
+TEST_F(MainPanelTest, TheUnitAndPortButtonsWaitForTheOutcomeOfThePressesCommand)
+{
+    const int unit_and_ports[] = {0, 1, 5, 12, 19, 20};
+    const struct {
+        const char* what;
+        int element;
+        bool answering;     // after 0.3 s, or never
+        uint64_t done_by;   // ms after the press
+    } cases[] = {
+        {"input, answered", 3, true, 500},
+        {"output, not answered", 9, false, 1100},
+    };
+    for (const auto& c : cases) {
+        if (c.answering)
+            serial.answer_with(unit, 300);
+        else
+            serial.on_frame = nullptr;
+        click(c.element);
+        platform.run_for(100);
+        for (int element : unit_and_ports)
+            EXPECT_FALSE(frm->img_btn(element)->isEnabled()) << c.what << ": " << element;
+        // The window buttons still act; neither they nor a report from the
+        // unit take the others back.
+        serial.receive(protocol::Frame{'P', 'W', 1});
+        click(15);
+        EXPECT_NE(frm->frm_adj(), nullptr) << c.what;
+        platform.run_for(100);
+        EXPECT_FALSE(frm->img_btn(0)->isEnabled()) << c.what;
+        EXPECT_FALSE(frm->img_btn(c.element)->isEnabled()) << c.what;
+
+        platform.run_for(c.done_by - 200);
+        for (int element : unit_and_ports)
+            EXPECT_TRUE(frm->img_btn(element)->isEnabled()) << c.what << ": " << element;
+        EXPECT_TRUE(picture(c.element).endsWith("_on")) << c.what;
+        EXPECT_EQ(frm->message(), c.answering ? "" : kTxFail) << c.what;
+        press(15);
+    }
 }
 
 TEST_F(MainPanelTest, AnInputIsSentOnEveryClickEvenWhenSelected)
@@ -107,22 +146,23 @@ TEST_F(MainPanelTest, WithThePowerOffOnlyPowerAndTheWindowButtonsAct)
     EXPECT_EQ(state.input_source, 0);
     EXPECT_EQ(state.output_format, 0);
     press(15);
-    EXPECT_TRUE(state.adj_open);
+    EXPECT_NE(frm->frm_adj(), nullptr);
 }
 
 TEST_F(MainPanelTest, PowerOnShowsTheBypassButtonByThePermission)
 {
     press(0);
     serial.on_frame = nullptr;  // the unit's reply would redraw the inputs
-    state.input_source = 4;
-    state.bypass_enabled = 1;
+    // With the power off these are only stored.
+    report('B', 'Y', 1);
+    report('I', 'N', 4);
     press(0);
     EXPECT_EQ(picture(0), "power_on");
     EXPECT_EQ(picture(13), "bypass_off") << "not lit, although the bypass is the input";
     EXPECT_TRUE(frm->img_btn(13)->isEnabled());
 
     press(0);
-    state.bypass_enabled = 0;
+    report('B', 'Y', 0);
     press(0);
     EXPECT_EQ(picture(13), "bypass_disable");
     EXPECT_FALSE(frm->img_btn(13)->isEnabled());
@@ -130,14 +170,14 @@ TEST_F(MainPanelTest, PowerOnShowsTheBypassButtonByThePermission)
 
 TEST_F(MainPanelTest, TheBypassButtonIsClickableOnlyWhileAllowed)
 {
-    state.bypass_enabled = 1;
+    report('B', 'Y', 1);
     press(2);
     EXPECT_TRUE(frm->img_btn(13)->isEnabled());
     press(13);
     EXPECT_EQ(serial.sent_text().back(), "IN 4");
     EXPECT_EQ(picture(13), "bypass_on");
 
-    state.bypass_enabled = 0;
+    report('B', 'Y', 0);
     press(0);
     EXPECT_FALSE(frm->img_btn(13)->isEnabled()) << "after every click, also while the power is off";
     for (int element : {0, 1, 5, 12, 19, 20})
@@ -176,8 +216,8 @@ TEST_F(MainPanelTest, MinimiseClosesBothCompanionsAndMinimises)
     press(16);
     ASSERT_NE(frm->frm_adj(), nullptr);
     press(21);
-    EXPECT_FALSE(state.adj_open);
-    EXPECT_FALSE(state.video_open);
+    EXPECT_EQ(frm->frm_adj(), nullptr);
+    EXPECT_EQ(frm->frm_video(), nullptr);
     EXPECT_EQ(picture(15), "adj_off");
     EXPECT_EQ(picture(16), "video_off");
     EXPECT_TRUE(frm->isMinimized());
@@ -203,7 +243,7 @@ TEST_F(MainPanelTest, CompanionsOpenDockedAndCloseAgain)
     EXPECT_TRUE(frm->frm_adj()->isVisible());
 
     press(15);
-    EXPECT_FALSE(state.adj_open);
+    EXPECT_EQ(frm->frm_adj(), nullptr);
     EXPECT_EQ(picture(15), "adj_off");
     run_deferred_deletes();
     EXPECT_EQ(frm->frm_adj(), nullptr);
@@ -214,29 +254,26 @@ TEST_F(MainPanelTest, InputIndicatorsDrawNothingLitForACodeOutOfRange)
 {
     frm->in_on_off(99, false);
     EXPECT_EQ(input_pictures(), (std::vector<QByteArray>{"cv_off", "sv_off", "yuv_off", "pc_off", "bypass_disable"}));
-    state.bypass_enabled = 1;
+    report('B', 'Y', 1);
     frm->in_on_off(5, false);
     EXPECT_EQ(picture(13), "bypass_off");
-    state.bypass_enabled = 0;
+    report('B', 'Y', 0);
     frm->in_on_off(4, false);
     EXPECT_EQ(picture(13), "bypass_on");
 }
 
 TEST_F(MainPanelTest, DisallowingTheSelectedBypassFallsBackToPc)
 {
-    state.bypass_enabled = 1;
+    report('B', 'Y', 1);
     press(13);
     forget_sent();
-    state.bypass_enabled = 0;
-    frm->proc_pc_bypass();
+    report('B', 'Y', 0);
     EXPECT_EQ(state.input_source, 3);
     EXPECT_EQ(input_pictures(), (std::vector<QByteArray>{"cv_off", "sv_off", "yuv_off", "pc_on", "bypass_disable"}));
     EXPECT_FALSE(frm->img_btn(13)->isEnabled());
     EXPECT_TRUE(serial.sent.empty()) << "the unit falls back on its own";
 
-    state.bypass_enabled = 1;
-    state.input_source = 4;
-    frm->proc_pc_bypass();
+    report('B', 'Y', 1);
     EXPECT_EQ(picture(13), "bypass_off");
     EXPECT_TRUE(frm->img_btn(13)->isEnabled());
 }
@@ -283,21 +320,24 @@ TEST_F(MainPanelTest, ReportsOutsideTheCodesLightNothingAndPressNothing)
         EXPECT_FALSE(name.endsWith("_on")) << name.constData();
     for (const QByteArray& name : output_pictures())
         EXPECT_FALSE(name.endsWith("_on")) << name.constData();
-    EXPECT_TRUE(state.adj_open);
-    EXPECT_FALSE(state.video_open);
+    EXPECT_NE(frm->frm_adj(), nullptr);
+    EXPECT_EQ(frm->frm_video(), nullptr);
     EXPECT_EQ(serial.open_count, 1);
     EXPECT_FALSE(frm->is_unloaded());
     EXPECT_FALSE(frm->isMinimized());
 }
 
-TEST_F(MainPanelTest, AReportedPowerOfTwoCountsAsOnForTheButtonsOnly)
+TEST_F(MainPanelTest, AReportedPowerOfTwoLightsThePowerButtonButTheUnitTakesNoChoice)
 {
     press(15);
     report('P', 'W', 2);
     EXPECT_EQ(picture(0), "power_on");
     forget_sent();
+    // The model takes settings only while the power is exactly 1.
     press(10);
-    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"OU 4"});
+    EXPECT_TRUE(serial.sent.empty());
+    EXPECT_EQ(picture(10), "sxga_off");
+    EXPECT_TRUE(frm->img_btn(10)->isEnabled());
     // Adjustment reports are shown only while the power is exactly 1.
     report('D', 'I', 0);
     EXPECT_EQ(frm->frm_adj()->img_btn(1)->picture_name(), "off_off");

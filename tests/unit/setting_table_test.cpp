@@ -13,6 +13,7 @@
 
 #include "control/setting_table.h"
 #include "control/status.h"
+#include "windows/window_tables.h"
 
 namespace plenvo::control {
 namespace {
@@ -58,18 +59,18 @@ TEST(SettingTable, WordsStoreWhatThePanelsButtonsStore)
         {"on", "on"}, {"off", "off"}, {"enable", "on"}, {"disable", "off"},
         {"43", "4:3"}, {"169", "16:9"}, {"std", "std"},
     };
-    for (const protocol::AdjButton& button : protocol::kAdjButtons) {
-        const protocol::AdjGroup& group = protocol::kAdjGroups[size_t(button.group)];
+    for (const tables::AdjButton& button : tables::kAdjButtons) {
+        const tables::AdjGroup& group = tables::kAdjGroups[size_t(button.group)];
         const auto setting = std::find_if(kSettings.begin(), kSettings.end(), [&](const Setting& s) {
             return s.command.field == group.command.field;
         });
         ASSERT_NE(setting, kSettings.end()) << group.name;
         EXPECT_EQ(value_of(*setting, word_for.at(button.family)), button.value) << group.name << ' ' << button.family;
     }
-    for (size_t code = 0; code < protocol::kInputIndicators.size(); ++code)
-        EXPECT_EQ(word_of(*find_setting("input"), int(code)), protocol::kInputIndicators[code].family);
-    for (size_t code = 0; code < protocol::kOutputIndicators.size(); ++code)
-        EXPECT_EQ(word_of(*find_setting("output"), int(code)), protocol::kOutputIndicators[code].family);
+    for (size_t code = 0; code < tables::kInputIndicators.size(); ++code)
+        EXPECT_EQ(word_of(*find_setting("input"), int(code)), tables::kInputIndicators[code].family);
+    for (size_t code = 0; code < tables::kOutputIndicators.size(); ++code)
+        EXPECT_EQ(word_of(*find_setting("output"), int(code)), tables::kOutputIndicators[code].family);
 
     std::string error;
     EXPECT_EQ(frame_of(*parse_assignment("lock", "on", error)), (protocol::Frame{'F', 'P', 0}));

@@ -54,7 +54,8 @@ TEST(SimUnit, StateRequestReportsEverySettingInOrder)
 TEST(SimUnit, ResetRestoresThePictureSettingsOnlyAndAnswersRE0)
 {
     Unit unit;
-    for (const protocol::Command& setting : protocol::kVideoCommands)
+    for (const protocol::Command& setting : {protocol::kBR, protocol::kCO, protocol::kSA, protocol::kSH,
+                                             protocol::kTI, protocol::kVO})
         unit.answer(frame(setting.first, setting.second, 1));
     unit.answer(frame('O', 'U', 5));
 

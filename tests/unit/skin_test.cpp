@@ -74,10 +74,10 @@ QString mixedCase(const char* name) {
 
 // Every picture, state bitmaps and fixed ones, must load at its size whatever
 // the case of the name, and be stored in the colour depth the panel expects.
-class PictureTest : public SkinTest, public ::testing::WithParamInterface<skin::BitmapSpec> {};
+class PictureTest : public SkinTest, public ::testing::WithParamInterface<skin::BitmapSize> {};
 
 TEST_P(PictureTest, LoadsAtItsSizeInAnyCase) {
-    const skin::BitmapSpec bitmap = GetParam();
+    const skin::BitmapSize bitmap = GetParam();
     const QString lower = QString::fromLatin1(bitmap.name);
     const QImage expected = skin::picture(lower).toImage();
     ASSERT_FALSE(expected.isNull()) << bitmap.name;
@@ -88,7 +88,7 @@ TEST_P(PictureTest, LoadsAtItsSizeInAnyCase) {
 }
 
 TEST_P(PictureTest, IsAnUncompressedBmpOfItsDepthInBothSizes) {
-    const skin::BitmapSpec bitmap = GetParam();
+    const skin::BitmapSize bitmap = GetParam();
     const int depth = bitmap.name == std::string(skin::kIcon) ? 8 : 24;
     for (int scale : {1, 2}) {
         const BmpHeader header = readBmpHeader(resourcePath(bitmap.name, scale));
@@ -102,7 +102,7 @@ TEST_P(PictureTest, IsAnUncompressedBmpOfItsDepthInBothSizes) {
 // On a scaled screen a picture has twice the pixels and keeps its size in
 // the window's own pixels, whatever the case of its name.
 TEST_P(PictureTest, DoubleKeepsItsSizeInAnyCase) {
-    const skin::BitmapSpec bitmap = GetParam();
+    const skin::BitmapSize bitmap = GetParam();
     const QString lower = QString::fromLatin1(bitmap.name);
     for (const QString& name : {lower, lower.toUpper(), mixedCase(bitmap.name)}) {
         const QPixmap pixmap = skin::picture(name, 2.0);
@@ -150,7 +150,7 @@ double coarseDifference(const QImage& a, const QImage& b, QSize size) {
 // The large picture is drawn anew, not blown up, and looks like the small
 // one. (Two states of one key differ by 35 and more.)
 TEST_P(PictureTest, DoubleIsDrawnAtItsSize) {
-    const skin::BitmapSpec bitmap = GetParam();
+    const skin::BitmapSize bitmap = GetParam();
     const QString name = QString::fromLatin1(bitmap.name);
     const QImage large = skin::picture(name, 2.0).toImage();
     EXPECT_GT(mixedBlocks(large), 0.2) << bitmap.name;
@@ -158,16 +158,16 @@ TEST_P(PictureTest, DoubleIsDrawnAtItsSize) {
     EXPECT_LT(coarseDifference(skin::picture(name, 1.0).toImage(), large, coarse), 25.0) << bitmap.name;
 }
 
-std::string specName(const ::testing::TestParamInfo<skin::BitmapSpec>& info) {
+std::string pictureName(const ::testing::TestParamInfo<skin::BitmapSize>& info) {
     return info.param.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(State, PictureTest, ::testing::ValuesIn(skin::kStateBitmaps), specName);
-INSTANTIATE_TEST_SUITE_P(Fixed, PictureTest, ::testing::ValuesIn(skin::kFixedPictures), specName);
+INSTANTIATE_TEST_SUITE_P(State, PictureTest, ::testing::ValuesIn(skin::kStateBitmaps), pictureName);
+INSTANTIATE_TEST_SUITE_P(Fixed, PictureTest, ::testing::ValuesIn(skin::kFixedPictures), pictureName);
 
 TEST_F(SkinTest, StatesOfOneFamilyLookDifferent) {
     std::map<std::string, std::vector<QImage>> families;
-    for (const skin::BitmapSpec& bitmap : skin::kStateBitmaps) {
+    for (const skin::BitmapSize& bitmap : skin::kStateBitmaps) {
         const std::string name = bitmap.name;
         families[name.substr(0, name.rfind('_'))].push_back(skin::picture(QString::fromLatin1(bitmap.name)).toImage());
     }

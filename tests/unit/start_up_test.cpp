@@ -71,7 +71,7 @@ TEST_F(StartUpTest, APlaceShowingLessThan32By32PixelsComesBackWholeAtTheNearestE
     };
     for (const Case& c : cases) {
         write_settings(QByteArray::number(c.top) + "\r\n" + QByteArray::number(c.left) + "\r\n1\r\n");
-        frm = std::make_unique<FrmMain>(platform, serial, SettingsFile(folder.filePath(kSettingsFileName)));
+        frm = std::make_unique<FrmMain>(platform, model, SettingsFile(folder.filePath(kSettingsFileName)));
         start();
         EXPECT_EQ(frm->Top(), c.expected_top) << c.top << ',' << c.left;
         EXPECT_EQ(frm->Left(), c.expected_left) << c.top << ',' << c.left;
@@ -89,7 +89,7 @@ TEST_F(StartUpTest, TheEdgesAreThoseOfTheScreenItRunsOn)
     // On a screen smaller than the window its top left corner shows.
     close_window();
     platform.set_screen_pixels({400, 150});
-    frm = std::make_unique<FrmMain>(platform, serial, SettingsFile(folder.filePath(kSettingsFileName)));
+    frm = std::make_unique<FrmMain>(platform, model, SettingsFile(folder.filePath(kSettingsFileName)));
     start_with("-9000\r\n9000\r\n1\r\n");
     EXPECT_EQ(frm->pos(), QPoint(0, 0));
 }
@@ -120,6 +120,22 @@ TEST_F(StartUpTest, AValueThatIsNoNumberDefaultsOnItsOwn)
     EXPECT_EQ(state.com_port, 2);
 }
 
+TEST_F(StartUpTest, ShowsTheWindowAtOnceAndTheUnitsStateAsItsAnswersComeIn)
+{
+    unit.answer({'O', 'U', 6});
+    serial.answer_with(unit);
+    frm->Form_Load(false);
+    EXPECT_EQ(platform.now(), 0u) << "the start-up waits for nothing";
+    EXPECT_TRUE(frm->isVisible());
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"AL 0"});
+    EXPECT_EQ(picture(19), "com1_on");
+    EXPECT_EQ(picture(0), "power_off");
+    platform.run_for(150);
+    EXPECT_EQ(picture(0), "power_on");
+    EXPECT_EQ(picture(12), "720p_on");
+    EXPECT_EQ(frm->message(), "");
+}
+
 TEST_F(StartUpTest, ShowsTheCaptionAndTheVersion)
 {
     start();
@@ -127,21 +143,15 @@ TEST_F(StartUpTest, ShowsTheCaptionAndTheVersion)
     EXPECT_EQ(frm->lab_ver()->text(), "v 1.42H");
 }
 
-TEST_F(StartUpTest, SetsTheDeviceStateToWhatTheUnitHasBeforeItReports)
+TEST_F(StartUpTest, WithoutAPortTheStateIsWhatTheUnitHasBeforeItReports)
 {
-    // What a previous run could have left: every value away from its start.
-    state.power_state = state.input_source = state.output_format = state.bypass_enabled = 5;
-    state.adj_nr = state.adj_td = state.adj_di = state.adj_as = state.adj_os = state.adj_ir = state.adj_fp = 0;
-    state.adj_fr = state.adj_bl = 1;
-    state.video_br = state.video_co = state.video_sa = state.video_sh = state.video_ti = state.video_vo = 0;
-    state.tx_busy = state.adj_open = state.video_open = true;
     serial.openable = {};
     start();
 
     EXPECT_FALSE(state.port_ok);
     EXPECT_FALSE(state.tx_busy);
-    EXPECT_FALSE(state.adj_open);
-    EXPECT_FALSE(state.video_open);
+    EXPECT_EQ(frm->frm_adj(), nullptr);
+    EXPECT_EQ(frm->frm_video(), nullptr);
     for (const int16_t on : {state.adj_nr, state.adj_td, state.adj_di, state.adj_as, state.adj_os, state.adj_ir,
                              state.adj_fp})
         EXPECT_EQ(on, 1);
@@ -165,7 +175,7 @@ TEST_F(StartUpTest, AtTheDesignResolutionTheScaleIsOneAndEveryButtonIsWhereTheSk
     start();
     EXPECT_EQ(frm->Width(), 7050);
     EXPECT_EQ(frm->Height(), 2625);
-    EXPECT_EQ(shell.layout_scale, 1.0f);
+    EXPECT_EQ(frm->group().layout_scale(), 1.0f);
     for (const layout::Element& element : layout::kMainButtons)
         EXPECT_EQ(frm->img_btn(element.index)->pos(), design_pixel(element.rect)) << element.index;
     EXPECT_EQ(frm->lab_ver()->pos(), design_pixel(layout::kMainVersionLabel));
@@ -176,7 +186,7 @@ protected:
     StartUpAt12TwipsTest()
     {
         platform.set_twips_per_pixel(12);
-        frm = std::make_unique<FrmMain>(platform, serial, SettingsFile(folder.filePath(kSettingsFileName)));
+        frm = std::make_unique<FrmMain>(platform, model, SettingsFile(folder.filePath(kSettingsFileName)));
     }
 };
 
@@ -186,9 +196,9 @@ TEST_F(StartUpAt12TwipsTest, TheScaleIsTheFittedWidthOverTheDesignWidthAndMovesT
     EXPECT_EQ(frm->pos(), QPoint(250, 100));
     // 7050 twips are 587.5 pixels here; the window gets 588 of them.
     EXPECT_EQ(frm->Width(), 588 * 12);
-    EXPECT_FLOAT_EQ(shell.layout_scale, 7056.0f / 7050.0f);
+    EXPECT_FLOAT_EQ(frm->group().layout_scale(), 7056.0f / 7050.0f);
     // Each position went through whole pixels twice: placed, then rescaled.
-    const double scale = double(shell.layout_scale);
+    const double scale = double(frm->group().layout_scale());
     for (const layout::Element& element : layout::kMainButtons) {
         const SkinButton* button = frm->img_btn(element.index);
         EXPECT_NEAR(button->x(), element.rect.left * scale / 12, 1.0) << element.index;
@@ -245,8 +255,8 @@ TEST_F(StartUpTest, ShutDownClosesTheCompanionsAfterSavingOnlyTheMainWindowsPlac
     ASSERT_TRUE(frm->frm_video() && frm->frm_video()->isVisible());
     close_window();
     EXPECT_EQ(settings_text(), "1200\r\n3000\r\n1\r\n");
-    EXPECT_FALSE(state.adj_open);
-    EXPECT_FALSE(state.video_open);
+    EXPECT_EQ(frm->frm_adj(), nullptr);
+    EXPECT_EQ(frm->frm_video(), nullptr);
     EXPECT_TRUE(!frm->frm_adj() || !frm->frm_adj()->isVisible());
     EXPECT_TRUE(!frm->frm_video() || !frm->frm_video()->isVisible());
 }

@@ -670,7 +670,7 @@ bool saveBmp(const QImage& image, const QDir& dir, std::string_view name) {
 }
 
 bool generateStateBitmaps(const QDir& dir, int scale) {
-    for (const skin::BitmapSpec& bitmap : skin::kStateBitmaps) {
+    for (const skin::BitmapSize& bitmap : skin::kStateBitmaps) {
         const std::string_view name = bitmap.name;
         const std::size_t split = name.rfind('_');
         const auto family = std::find_if(kFamilies.begin(), kFamilies.end(),
@@ -690,7 +690,7 @@ bool generateStateBitmaps(const QDir& dir, int scale) {
 
 // The icon picture is a 256-colour one.
 bool generateFixedPictures(const QDir& dir, int scale) {
-    for (const skin::BitmapSpec& bitmap : skin::kFixedPictures) {
+    for (const skin::BitmapSize& bitmap : skin::kFixedPictures) {
         const auto art = std::find_if(kFixedArt.begin(), kFixedArt.end(),
                                       [&](const FixedArt& a) { return std::string_view(a.name) == bitmap.name; });
         if (art == kFixedArt.end()) {

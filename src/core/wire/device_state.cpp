@@ -6,8 +6,6 @@ void DeviceState::set_start_up_values()
 {
     port_ok = false;
     tx_busy = false;
-    adj_open = false;
-    video_open = false;
 
     adj_nr = adj_td = adj_di = adj_as = adj_os = adj_ir = adj_fp = 1;
     power_state = input_source = output_format = bypass_enabled = adj_fr = adj_bl = 0;

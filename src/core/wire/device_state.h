@@ -4,8 +4,8 @@
 
 namespace plenvo {
 
-// The panel's picture of the unit and of the serial link. Settings hold what
-// the unit last reported or what the user last chose, stored unchecked
+// The program's picture of the unit and of the serial link. Settings hold what
+// the unit last reported or what a door last chose, stored unchecked
 // (0..255 from the wire), so they are wider than any value the panel writes.
 struct DeviceState {
     // Link flags and selections.
@@ -13,10 +13,6 @@ struct DeviceState {
     bool port_ok = false;
     bool tx_busy = false;
     bool tx_timeout = false;
-    bool user_action = false;
-    bool adj_open = false;
-    bool video_open = false;
-    bool tx_result = false;
 
     // Unit settings.
     int16_t power_state = 0;
@@ -40,15 +36,12 @@ struct DeviceState {
     int16_t video_vo = 0;
 
     // The values the panel assumes before the unit has reported anything.
-    // Leaves com_port, user_action and tx_timeout alone.
+    // Leaves com_port and tx_timeout alone.
     void set_start_up_values();
     // The six picture settings the unit's reset restores.
     void reset_video_settings();
 
     bool operator==(const DeviceState&) const = default;
 };
-
-// The one record every window and the link code read and write.
-inline DeviceState state;
 
 }  // namespace plenvo

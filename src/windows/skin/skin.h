@@ -15,7 +15,7 @@
 
 namespace plenvo::skin {
 
-struct BitmapSpec {
+struct BitmapSize {
     const char* name;
     int width;
     int height;
@@ -26,7 +26,7 @@ struct BitmapSpec {
 // the families "on" and "off" the first word names the button, so "off_on" is
 // the lit picture of an off button. Every state of a family has one size, so
 // an element keeps its place and size whatever state it shows.
-inline constexpr std::array<BitmapSpec, 53> kStateBitmaps{{
+inline constexpr std::array<BitmapSize, 53> kStateBitmaps{{
     {"power_on", 49, 41},    {"power_off", 49, 41},
 
     {"cv_on", 58, 26},       {"cv_off", 58, 26},       {"sv_on", 58, 26},
@@ -67,7 +67,7 @@ inline constexpr const char* kExit = "exit";                  // 15x12
 inline constexpr const char* kReset = "reset";                // 29x81
 inline constexpr const char* kIcon = "icon";                  // 16x16, 256 colours (8-bit BMP)
 
-inline constexpr std::array<BitmapSpec, 8> kFixedPictures{{
+inline constexpr std::array<BitmapSize, 8> kFixedPictures{{
     {kMainBackground, 470, 175},
     {kAdjBackground, 230, 175},
     {kVideoBackground, 510, 90},
