@@ -33,11 +33,25 @@ QFont label_font(const char* family, bool bold)
 
 }  // namespace
 
+FrmMain::FrmMain(Platform& platform, UnitModel& model, SettingsFile settings)
+    : SkinWindow(platform, skin::kMainBackground, Qt::white, nullptr),
+      settings_(std::move(settings)),
+      model_(model),
+      link_(model.link())
+{
+    follow_model();
+    attach_drag(*this);
+    build_design();
+}
+
 FrmMain::FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings)
     : SkinWindow(platform, skin::kMainBackground, Qt::white, nullptr),
       settings_(std::move(settings)),
-      link_(platform, serial, state, *this)
+      own_model_(std::make_unique<UnitModel>(platform, serial)),
+      model_(*own_model_),
+      link_(model_.link())
 {
+    follow_model();
     attach_drag(*this);
     build_design();
 }
@@ -191,7 +205,8 @@ void FrmMain::Form_Unload()
     if (second_instance)
         return;
 
-    link_.close_port();
+    model_.close_port();
+    state.port_ok = false;
 
     // Top() and Left() are already rounded to whole twips, halves to even.
     shell.win_top = Top();

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "base/platform.h"
@@ -11,6 +12,7 @@
 #include "windows/skin_widgets.h"
 #include "base/version.h"
 #include "unit/link.h"
+#include "unit/unit_model.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -44,6 +46,8 @@ inline ShellState shell;
 class FrmMain final : public SkinWindow, private LinkListener {
     Q_OBJECT
 public:
+    FrmMain(Platform& platform, UnitModel& model, SettingsFile settings);
+    // With a model of its own on `serial`.
     FrmMain(Platform& platform, SerialControl& serial, SettingsFile settings);
     ~FrmMain() override;
 
@@ -72,6 +76,7 @@ public:
     // has not answered it.
     bool unconfirmed(const protocol::Command& command) const;
     Link& link() { return link_; }
+    UnitModel& model() { return model_; }
 
     // ---- dragging and the message line
     void Form_MouseDown(SkinWindow& window);
@@ -133,8 +138,12 @@ private:
     void show_port_indicator();
 
     void com_on_off(int16_t port);
+    void open_port(const std::function<bool()>& open);
     void out_on_off(int16_t code, bool black_blue);
-    void mirror_reply();
+    void mirror_reply(int code);
+
+    // The model's signals, until the windows ask it for every change.
+    void follow_model();
 
     void link_message(const QString& text) override;
     void link_port_changed() override;
@@ -153,7 +162,9 @@ private:
     void unload_main();
 
     SettingsFile settings_;
-    Link link_;
+    std::unique_ptr<UnitModel> own_model_;
+    UnitModel& model_;
+    Link& link_;
 
     std::array<SkinButton*, 23> img_btn_{};
     QLabel* img_logo_ = nullptr;

@@ -21,11 +21,20 @@ constexpr float kStateRequestSeconds = 1.0f;
 
 void FrmMain::com_on_off(int16_t port)
 {
+    open_port([&] { return model_.open_port(port); });
+}
+
+// The port buttons go dark while `open` opens a port; the model shows what
+// it opened.
+void FrmMain::open_port(const std::function<bool()>& open)
+{
     img_btn(kCom1Element)->show_picture("com1_off");
     img_btn(kCom2Element)->show_picture("com2_off");
     opening_port_ = true;
-    const bool opened = link_.open_port(port);
+    const bool opened = open();
     opening_port_ = false;
+    state.com_port = model_.port();
+    state.port_ok = model_.port_ok();
     if (opened)
         state.user_action = true;
     platform().yield();
@@ -33,11 +42,8 @@ void FrmMain::com_on_off(int16_t port)
 
 void FrmMain::start_up_port_opening()
 {
-    com_on_off(state.com_port);
-    if (!state.port_ok) {
-        state.com_port = state.com_port == 1 ? 2 : 1;
-        com_on_off(state.com_port);
-    }
+    const int16_t saved = state.com_port;
+    open_port([&] { return model_.open_start_up_port(saved); });
     show_port_indicator();
 }
 
@@ -70,6 +76,43 @@ void FrmMain::start_up_state_request()
     wait_seconds(platform(), kStateRequestSeconds);
 }
 
+// The windows keep the panel's own record of the unit (`state`): what the
+// model stores from the line and from the other doors is copied there, and
+// shown as a report of the unit is shown.
+void FrmMain::follow_model()
+{
+    connect(&model_, &UnitModel::message, this, [this](const QString& text) {
+        state.port_ok = model_.port_ok();
+        link_message(text);
+    });
+    connect(&model_, &UnitModel::port_changed, this, [this] {
+        state.port_ok = model_.port_ok();
+        link_port_changed();
+    });
+    connect(&model_, &UnitModel::port_failed, this, [this](int port, const QString& reason) {
+        state.port_ok = model_.port_ok();
+        link_port_failed(port, reason);
+    });
+    connect(&model_, &UnitModel::frame_applied, this, [this](const protocol::Frame& frame, int code) {
+        protocol::apply_reply(frame, state);
+        link_frame_applied(frame, code);
+    });
+    connect(&model_, &UnitModel::chosen, this, [this](const protocol::Command& command, Door by) {
+        if (by == Door::Windows || form_unloaded_)
+            return;
+        if (command.field) {
+            state.*(command.field) = model_.state().*(command.field);
+            // The bypass no longer allowed takes the input off it.
+            if (command.field == protocol::kBY.field)
+                state.input_source = model_.state().input_source;
+        } else {
+            state.reset_video_settings();
+        }
+        if (const protocol::ReplyRule* rule = protocol::find_reply_rule(uint8_t(command.first), uint8_t(command.second)))
+            mirror_reply(rule->code);
+    });
+}
+
 void FrmMain::link_message(const QString& text)
 {
     set_message(text);
@@ -93,17 +136,17 @@ void FrmMain::link_port_failed(int port, const QString& reason)
     std::fputs(line.constData(), stderr);
 }
 
-void FrmMain::link_frame_applied(const protocol::Frame& frame, int)
+void FrmMain::link_frame_applied(const protocol::Frame& frame, int code)
 {
-    mirror_reply();
+    mirror_reply(code);
     emit frame_applied(frame);
 }
 
-void FrmMain::mirror_reply()
+void FrmMain::mirror_reply(int code)
 {
     state.user_action = false;
     mirroring_ = true;
-    const protocol::MirrorCall call = protocol::mirror_call(link_.rx_code, state);
+    const protocol::MirrorCall call = protocol::mirror_call(code, state);
     // A companion closed meanwhile is hidden and waiting to be destroyed;
     // nothing is shown in it any more.
     FrmAdj* adj = adj_ && !adj_->unloaded() ? adj_.data() : nullptr;

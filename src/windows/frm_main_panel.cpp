@@ -153,11 +153,10 @@ void FrmMain::toggle_video()
 void FrmMain::com_click(int16_t port)
 {
     state.com_port = port;
-    com_on_off(port);
+    // The unit may have changed while the port was closed or elsewhere: the
+    // model asks it for its state.
+    open_port([&] { return model_.choose_port(port), model_.port_ok(); });
     show_port_indicator();
-    // The unit may have changed while the port was closed or elsewhere.
-    if (state.port_ok)
-        link_.request_state();
 }
 
 void FrmMain::minimise()
