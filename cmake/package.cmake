@@ -32,8 +32,9 @@ set(CPACK_PACKAGE_DESCRIPTION
 power, input source, output format, picture adjustments and the video
 settings, in three docked windows that show the unit's state as it changes.
 Includes plenvo-ctl, which drives the unit from scripts and cron jobs
-(through the running panel, or on a line of its own), and plenvo-sim, a simulated unit on a pseudo-terminal for trying the
-panel without the hardware.")
+(through the running panel, or on a line of its own), plenvo-sim, a simulated unit on a pseudo-terminal for trying the
+panel without the hardware, and a systemd unit that runs the panel without a
+display for control systems, one instance per scaler.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)

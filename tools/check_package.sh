@@ -2,8 +2,9 @@
 # Checks a built Debian package of the panel, unpacked into a scratch root:
 # its control fields, dependencies that dpkg-shlibdeps computed, every
 # program with its manual page, the menu entry, the icons in every size
-# and as a scalable picture that looks like them, nothing installed beside
-# those, and programs that run from there.
+# and as a scalable picture that looks like them, the systemd unit of the
+# program without a display, nothing installed beside those, and programs
+# that run from there.
 #
 #   tools/check_package.sh PACKAGE.deb
 set -euo pipefail
@@ -80,8 +81,19 @@ else
     [[ $differing =~ ^[0-9]+$ && $differing -lt 300 ]] || fail "the scalable icon differs from the 256 px one: $differing"
 fi
 
+# The service without a display starts a packed program with --headless.
+service=$usr/lib/systemd/system/plenvo-headless@.service
+if [[ -f $service ]]; then
+    exec_line=$(sed -n 's/^ExecStart=//p' "$service")
+    [[ $exec_line == "/usr/bin/plenvo --headless "* ]] || fail "the service starts '$exec_line'"
+    grep -qx 'SupplementaryGroups=dialout' "$service" || fail "the service's user is not in dialout"
+else
+    fail "no systemd unit for the program without a display"
+fi
+
 unexpected=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/share/applications/*' \
-    ! -path './usr/share/icons/hicolor/*' ! -path './usr/share/man/man1/*' ! -name svg.png)
+    ! -path './usr/share/icons/hicolor/*' ! -path './usr/share/man/man1/*' \
+    ! -path './usr/lib/systemd/system/plenvo-headless@.service' ! -name svg.png)
 [[ -z $unexpected ]] || fail "unexpected files: $unexpected"
 
 # The programs start from the scratch root (no display needed for these).

@@ -47,6 +47,8 @@ const Option kOptions[] = {
      take_listen_address},
     {"trace", nullptr, nullptr, "one line on stderr per message, frame sent and reply received",
      [](CommandLine& o, const QString&) { o.trace = true; }},
+    {"headless", nullptr, nullptr, "no windows and no display: serve plenvo-ctl and --listen only",
+     [](CommandLine& o, const QString&) { o.headless = true; }},
     {"help", "h", nullptr, "this text", [](CommandLine& o, const QString&) { end_with(o, usage_text()); }},
     {"version", nullptr, nullptr, "the program's name and version",
      [](CommandLine& o, const QString&) { end_with(o, version_text()); }},

@@ -15,6 +15,8 @@ struct CommandLine {
     // Devices named for port numbers, each well formed.
     std::map<int, QString> devices;
     bool trace = false;
+    // --headless: the unit and the doors to it, without windows or a display.
+    bool headless = false;
     // --listen: where the control protocol is also served on TCP.
     std::optional<std::pair<QHostAddress, quint16>> listen;
 

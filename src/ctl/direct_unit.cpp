@@ -1,9 +1,9 @@
 #include "ctl/direct_unit.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QMetaObject>
 
 #include <cstdio>
+#include <span>
 
 #include "control/status.h"
 
@@ -16,60 +16,98 @@ namespace {
 constexpr int kPollMs = 5;
 // The reports of a unit that answers are all in long before this.
 constexpr int kStateMs = 1500;
-constexpr float kIdleWaitSeconds = 2.0f;
+constexpr int kPort = 1;
 
 }  // namespace
 
-DirectUnit::DirectUnit(QString device)
-    : device_(std::move(device)),
-      serial_([this](int) { return device_; }),
-      link_(platform_, serial_, state_, *this)
+DirectUnit::DirectUnit(Platform& platform, SerialControl& serial, QString device)
+    : device_(std::move(device)), model_(platform, serial), timState_(platform.make_timer(kStateMs))
 {
-    link_.timRx().set_interval(kPollMs);
+    model_.link().timRx().set_interval(kPollMs);
+    timState_->on_tick = [this] { state_read(); };
+    QObject::connect(&model_, &UnitModel::frame_applied, &model_,
+                     [this](const protocol::Frame& frame) { frame_applied(frame); });
+    QObject::connect(&model_, &UnitModel::reported, &model_, [this](const protocol::Command& command, int value) {
+        if (!watch_json_)
+            return;
+        const protocol::Frame frame{uint8_t(command.first), uint8_t(command.second), uint8_t(value)};
+        if (const std::optional<std::string> line = control::watch_line(frame, *watch_json_)) {
+            std::fputs((*line + '\n').c_str(), stdout);
+            std::fflush(stdout);
+        }
+    });
+    // A lost device is tried again by the link; a watch goes on meanwhile.
+    QObject::connect(&model_, &UnitModel::port_failed, &model_, [this](int, const QString& reason) {
+        if (watch_json_)
+            std::fprintf(stderr, "plenvo-ctl: %s\n", qPrintable(reason));
+    });
 }
 
 DirectUnit::~DirectUnit()
 {
-    link_.close_port();
+    model_.close_port();
+}
+
+template <typename Then>
+void DirectUnit::later(Then then)
+{
+    QMetaObject::invokeMethod(&model_, std::move(then), Qt::QueuedConnection);
 }
 
 std::string DirectUnit::open()
 {
-    state_.com_port = 1;
-    return link_.open_port(state_.com_port) ? std::string() : trouble();
+    return model_.open_port(kPort) ? std::string() : trouble();
 }
 
 std::string DirectUnit::trouble() const
 {
-    const QString problem = link_.line_problem(state_.com_port);
+    const QString problem = model_.line_problem(kPort);
     return (problem.isEmpty() ? device_ + QStringLiteral(": the line is closed") : problem).toStdString();
 }
 
-StateRead DirectUnit::read_state(bool line_needed_after)
+void DirectUnit::read_state(bool line_needed_after, StateDone done)
 {
     reported_.reset();
-    reading_state_ = true;
+    state_done_ = std::move(done);
     close_when_reported_ = !line_needed_after;
-    QElapsedTimer clock;
-    clock.start();
-    // Returns once its own wait is over, or at once when the last report
-    // closed the line.
-    link_.request_state();
-    if (!all_reported() && state_.port_ok) {
-        QEventLoop loop;
-        waiting_ = &loop;
-        QTimer::singleShot(std::max<qint64>(0, kStateMs - clock.elapsed()), &loop, &QEventLoop::quit);
-        loop.exec();
-        waiting_ = nullptr;
+    model_.request_state();
+    if (!model_.port_ok()) {
+        later([this] { state_read(); });
+        return;
     }
-    reading_state_ = false;
+    timState_->set_enabled(true);
+}
 
-    StateRead read{state_, {}};
-    if (all_reported())
-        return read;
-    if (reported_.none() && !state_.port_ok) {
+void DirectUnit::frame_applied(const protocol::Frame& frame)
+{
+    if (!state_done_)
+        return;
+    if (const control::Setting* setting = control::reported_setting(frame))
+        reported_.set(size_t(setting - control::kSettings.data()));
+    if (!reported_.all())
+        return;
+    timState_->set_enabled(false);
+    if (close_when_reported_)
+        // Ends the link's wait for the state request at once.
+        model_.close_port();
+    later([this] { state_read(); });
+}
+
+void DirectUnit::state_read()
+{
+    timState_->set_enabled(false);
+    const StateDone done = std::exchange(state_done_, {});
+    if (!done)
+        return;
+    StateRead read{model_.state(), {}};
+    if (reported_.all()) {
+        done(read);
+        return;
+    }
+    if (reported_.none() && !model_.port_ok()) {
         read.error = trouble();
-        return read;
+        done(read);
+        return;
     }
     std::string missing;
     for (size_t i = 0; i < control::kSettings.size(); ++i)
@@ -77,67 +115,57 @@ StateRead DirectUnit::read_state(bool line_needed_after)
             missing += std::string(missing.empty() ? "" : ", ") + control::kSettings[i].name;
     read.error = (reported_.none() ? "the unit did not answer the state request on " + device_.toStdString()
                                    : "the unit did not report " + missing);
-    return read;
+    done(read);
 }
 
-std::string DirectUnit::apply(std::span<const control::Assignment> settings)
+void DirectUnit::apply(std::vector<control::Assignment> settings, Done done)
 {
-    for (size_t i = 0; i < settings.size(); ++i) {
-        // An answer of the unit may have asked for its state meanwhile.
-        wait_seconds(platform_, kIdleWaitSeconds, [this] { return link_.idle(); });
-        const protocol::Frame frame = control::frame_of(settings[i]);
-        std::optional<Link::TxResult> result;
-        link_.tx_cmd(frame.first, frame.second, frame.value, [&result](Link::TxResult r) { result = r; });
-        wait_seconds(platform_, 2.0f, [&result] { return result.has_value(); });
-        if (result == Link::TxResult::Answered)
-            continue;
-        std::string failure = result == Link::TxResult::Refused
-                                  ? trouble()
-                                  : "the unit did not answer " + control::setting_text(*settings[i].setting, settings[i].value);
-        if (i + 1 < settings.size())
-            failure += "; not sent: " + control::assignments_text(settings.subspan(i + 1));
-        return failure;
+    settings_ = std::move(settings);
+    apply_done_ = std::move(done);
+    apply_from(0);
+}
+
+// Each setting goes out once the unit has taken the one before.
+void DirectUnit::apply_from(size_t index)
+{
+    if (index == settings_.size()) {
+        std::exchange(apply_done_, {})(std::string());
+        return;
     }
-    return {};
+    const control::Assignment& assignment = settings_[index];
+    const protocol::Command& command = assignment.setting->command;
+    if (!model_.port_ok()) {
+        apply_failed(index, trouble());
+        return;
+    }
+    if (const QString refusal = model_.refusal(command, assignment.value); !refusal.isEmpty()) {
+        apply_failed(index, refusal.toStdString());
+        return;
+    }
+    model_.set(command, assignment.value, Door::Control, [this, index](const Outcome& outcome) {
+        later([this, index, outcome] {
+            if (outcome.ok())
+                apply_from(index + 1);
+            else if (outcome.kind == Outcome::Kind::Refused && !model_.port_ok())
+                apply_failed(index, trouble());
+            else
+                apply_failed(index, outcome.reason.toStdString());
+        });
+    });
 }
 
-std::string DirectUnit::watch(bool json)
+void DirectUnit::apply_failed(size_t index, const std::string& reason)
 {
+    std::string failure = reason;
+    if (index + 1 < settings_.size())
+        failure += "; not sent: " + control::assignments_text(std::span(settings_).subspan(index + 1));
+    std::exchange(apply_done_, {})(failure);
+}
+
+void DirectUnit::watch(bool json, Done)
+{
+    // Until the program is interrupted.
     watch_json_ = json;
-    QEventLoop loop;
-    waiting_ = &loop;
-    loop.exec();
-    waiting_ = nullptr;
-    return trouble();
-}
-
-void DirectUnit::link_port_failed(int, const QString& reason)
-{
-    // A lost device is tried again by the link; a watch goes on meanwhile.
-    if (watch_json_)
-        std::fprintf(stderr, "plenvo-ctl: %s\n", qPrintable(reason));
-}
-
-void DirectUnit::link_frame_applied(const protocol::Frame& frame, int)
-{
-    if (watch_json_) {
-        if (const std::optional<std::string> line = control::watch_line(frame, *watch_json_)) {
-            std::fputs((*line + '\n').c_str(), stdout);
-            std::fflush(stdout);
-        }
-        return;
-    }
-    if (!reading_state_)
-        return;
-    if (const control::Setting* setting = control::reported_setting(frame))
-        reported_.set(size_t(setting - control::kSettings.data()));
-    if (!all_reported())
-        return;
-    if (close_when_reported_)
-        // Ends the link's wait for the state request at once.
-        link_.close_port();
-    if (waiting_)
-        waiting_->quit();
 }
 
 }  // namespace plenvo::ctl

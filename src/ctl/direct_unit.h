@@ -3,50 +3,56 @@
 #include <QString>
 
 #include <bitset>
+#include <memory>
 #include <optional>
 
+#include "base/platform.h"
 #include "control/setting_table.h"
 #include "ctl/unit_access.h"
-#include "unit/link.h"
-#include "lines/qt_serial_control.h"
-#include "base/qt_platform.h"
+#include "unit/unit_model.h"
 
-class QEventLoop;
+namespace plenvo {
+class SerialControl;
+}
 
 namespace plenvo::ctl {
 
-// The unit on a line of plenvo-ctl's own, through the panel's link: the same
-// frames, re-sends and time-outs as the panel's.
-class DirectUnit final : public UnitAccess, private LinkListener {
+// The unit on a line of plenvo-ctl's own, through the unit model the panel
+// uses: the same frames, re-sends, time-outs and rules as the panel's.
+class DirectUnit final : public UnitAccess {
 public:
-    explicit DirectUnit(QString device);
+    // `serial` opens `device` as its port 1.
+    DirectUnit(Platform& platform, SerialControl& serial, QString device);
     ~DirectUnit() override;
 
     // Empty, or why the line cannot be opened.
     std::string open();
 
-    StateRead read_state(bool line_needed_after) override;
-    std::string apply(std::span<const control::Assignment> settings) override;
-    std::string watch(bool json) override;
+    void read_state(bool line_needed_after, StateDone done) override;
+    void apply(std::vector<control::Assignment> settings, Done done) override;
+    void watch(bool json, Done ended) override;
+
+    UnitModel& model() { return model_; }
 
 private:
-    void link_message(const QString&) override {}
-    void link_port_changed() override {}
-    void link_port_failed(int port, const QString& reason) override;
-    void link_frame_applied(const protocol::Frame& frame, int code) override;
-    bool all_reported() const { return reported_.all(); }
+    void frame_applied(const protocol::Frame& frame);
+    void state_read();
+    void apply_from(size_t index);
+    void apply_failed(size_t index, const std::string& reason);
     std::string trouble() const;
+    // Runs `then` from the event loop, out of the model's own work.
+    template <typename Then>
+    void later(Then then);
 
     QString device_;
-    QtPlatform platform_;
-    QtSerialControl serial_;
-    DeviceState state_;
-    Link link_;
+    UnitModel model_;
+    std::unique_ptr<Timer> timState_;
     std::bitset<control::kSettings.size()> reported_;
-    bool reading_state_ = false;
+    StateDone state_done_;
     bool close_when_reported_ = false;
+    std::vector<control::Assignment> settings_;
+    Done apply_done_;
     std::optional<bool> watch_json_;
-    QEventLoop* waiting_ = nullptr;
 };
 
 }  // namespace plenvo::ctl

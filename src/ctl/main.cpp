@@ -4,11 +4,15 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
+#include "base/qt_platform.h"
 #include "devices/single_instance.h"
+#include "lines/qt_serial_control.h"
 #include "control/preset.h"
 #include "control/status.h"
 #include "control/text.h"
@@ -43,67 +47,91 @@ std::string file_error(const QString& file, const QString& why)
     return (file + QStringLiteral(": ") + why).toStdString();
 }
 
-int status(UnitAccess& unit, bool json)
+using Finish = std::function<void(int status)>;
+
+void status(UnitAccess& unit, bool json, const Finish& finish)
 {
-    const StateRead read = unit.read_state(false);
-    if (!read.error.empty())
-        return fail(read.error);
-    return say(stdout, json ? control::status_json(read.state) : control::status_text(read.state), 0);
+    unit.read_state(false, [json, finish](const StateRead& read) {
+        if (!read.error.empty())
+            finish(fail(read.error));
+        else
+            finish(say(stdout, json ? control::status_json(read.state) : control::status_text(read.state), 0));
+    });
 }
 
-int save(UnitAccess& unit, const QString& path)
+void save(UnitAccess& unit, const QString& path, const Finish& finish)
 {
-    const StateRead read = unit.read_state(false);
-    if (!read.error.empty())
-        return fail(read.error);
-    QSaveFile file(path);
-    const std::string text = control::format_preset(read.state);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
-        !file.commit())
-        return fail(file_error(path, file.errorString()), kBadInput);
-    return 0;
+    unit.read_state(false, [path, finish](const StateRead& read) {
+        if (!read.error.empty()) {
+            finish(fail(read.error));
+            return;
+        }
+        QSaveFile file(path);
+        const std::string text = control::format_preset(read.state);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
+            !file.commit()) {
+            finish(fail(file_error(path, file.errorString()), kBadInput));
+            return;
+        }
+        finish(0);
+    });
 }
 
-int load(UnitAccess& unit, const QString& path)
+void load(UnitAccess& unit, const QString& path, const Finish& finish)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file_error(path, file.errorString()), kBadInput);
+    if (!file.open(QIODevice::ReadOnly)) {
+        finish(fail(file_error(path, file.errorString()), kBadInput));
+        return;
+    }
     const QByteArray text = file.readAll();
     const control::PresetRead preset = control::parse_preset({text.constData(), size_t(text.size())});
     if (!preset.errors.empty()) {
         for (const std::string& error : preset.errors)
             fail(file_error(path, QString::fromStdString(error)));
-        return kBadInput;
+        finish(kBadInput);
+        return;
     }
-    const StateRead read = unit.read_state(true);
-    if (!read.error.empty())
-        return fail(read.error);
-    const control::LoadPlan plan = control::plan_load(preset.preset, read.state);
-    if (!plan.error.empty())
-        return fail(file_error(path, QString::fromStdString(plan.error)), kBadInput);
-    if (!plan.held_back.empty())
-        fail("the power stays off, so these are left as they are: " +
-             control::joined(plan.held_back, ", ", [](const control::Setting* s) { return s->name; }));
-    if (const std::string error = unit.apply(plan.steps); !error.empty())
-        return fail(error);
-    return 0;
+    unit.read_state(true, [&unit, path, preset = preset.preset, finish](const StateRead& read) {
+        if (!read.error.empty()) {
+            finish(fail(read.error));
+            return;
+        }
+        const control::LoadPlan plan = control::plan_load(preset, read.state);
+        if (!plan.error.empty()) {
+            finish(fail(file_error(path, QString::fromStdString(plan.error)), kBadInput));
+            return;
+        }
+        if (!plan.held_back.empty())
+            fail("the power stays off, so these are left as they are: " +
+                 control::joined(plan.held_back, ", ", [](const control::Setting* s) { return s->name; }));
+        unit.apply(plan.steps, [finish](const std::string& error) { finish(error.empty() ? 0 : fail(error)); });
+    });
 }
 
-int run(UnitAccess& unit, const Options& options)
+void run(UnitAccess& unit, const Options& options, const Finish& finish)
 {
     switch (options.command) {
-    case Command::Status: return status(unit, options.json);
+    case Command::Status: status(unit, options.json, finish); return;
     case Command::Set:
-        if (const std::string error = unit.apply(options.settings); !error.empty())
-            return fail(error);
-        return 0;
-    case Command::Watch: return fail(unit.watch(options.json));
-    case Command::Save: return save(unit, options.file);
-    case Command::Load: return load(unit, options.file);
+        unit.apply(options.settings, [finish](const std::string& error) { finish(error.empty() ? 0 : fail(error)); });
+        return;
+    case Command::Watch: unit.watch(options.json, [finish](const std::string& error) { finish(fail(error)); }); return;
+    case Command::Save: save(unit, options.file, finish); return;
+    case Command::Load: load(unit, options.file, finish); return;
     case Command::Ports: break;
     }
-    return 0;
+    finish(0);
+}
+
+// Runs the command from the program's event loop, which ends with its
+// status.
+int run_to_the_end(UnitAccess& unit, const Options& options)
+{
+    QTimer::singleShot(0, QCoreApplication::instance(), [&unit, &options] {
+        run(unit, options, [](int status) { QCoreApplication::exit(status); });
+    });
+    return QCoreApplication::exec();
 }
 
 }  // namespace
@@ -124,10 +152,13 @@ int main(int argc, char** argv)
     const bool panel_runs = client.connect_to(panel_socket);
     if (panel_runs && !options.port && !options.com) {
         PanelUnit panel(client);
-        return run(panel, options);
+        return run_to_the_end(panel, options);
     }
-    DirectUnit direct(options.port.value_or(configured_device(options.com.value_or(1))));
+    const QString device = options.port.value_or(configured_device(options.com.value_or(1)));
+    QtPlatform platform;
+    QtSerialControl serial([device](int) { return device; });
+    DirectUnit direct(platform, serial, device);
     if (const std::string error = direct.open(); !error.empty())
         return fail(error + (panel_runs ? " (the panel runs: without --port and --com the command goes through it)" : ""));
-    return run(direct, options);
+    return run_to_the_end(direct, options);
 }

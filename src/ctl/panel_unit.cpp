@@ -56,35 +56,37 @@ std::string PanelUnit::ask(const std::string& command, int timeout_ms, std::stri
     return {};
 }
 
-StateRead PanelUnit::read_state(bool)
+void PanelUnit::read_state(bool, StateDone done)
 {
     StateRead read;
     std::string json;
     read.error = ask("status json", kAnswerMs, json);
     if (read.error.empty())
         read.state = state_from_json(json, read.error);
-    return read;
+    done(read);
 }
 
-std::string PanelUnit::apply(std::span<const control::Assignment> settings)
+void PanelUnit::apply(std::vector<control::Assignment> settings, Done done)
 {
     std::string command = "set";
     for (const control::Assignment& a : settings)
         command += ' ' + control::setting_text(*a.setting, a.value);
     std::string answer;
-    return ask(command, kAnswerMs + int(settings.size()) * kAnswerPerSettingMs, answer);
+    done(ask(command, kAnswerMs + int(settings.size()) * kAnswerPerSettingMs, answer));
 }
 
-std::string PanelUnit::watch(bool json)
+void PanelUnit::watch(bool json, Done ended)
 {
     std::string answer;
-    if (std::string error = ask(json ? "watch json" : "watch", kAnswerMs, answer); !error.empty())
-        return error;
+    if (std::string error = ask(json ? "watch json" : "watch", kAnswerMs, answer); !error.empty()) {
+        ended(error);
+        return;
+    }
     while (const std::optional<std::string> line = client_.next_line(-1)) {
         std::fputs((*line + '\n').c_str(), stdout);
         std::fflush(stdout);
     }
-    return "the running panel has ended";
+    ended("the running panel has ended");
 }
 
 }  // namespace plenvo::ctl

@@ -5,16 +5,17 @@
 
 namespace plenvo::ctl {
 
-// The unit through the running panel, which owns the line: the panel sends
-// each setting as its windows would and answers from what they show.
+// The unit through the running program, which owns the line: it sends each
+// setting through its unit model, as a click does, and answers from its
+// outcome. Each call waits for the program's answer and tells it at once.
 class PanelUnit final : public UnitAccess {
 public:
     // Takes over a client connected to the panel.
     explicit PanelUnit(PanelClient& client) : client_(client) {}
 
-    StateRead read_state(bool line_needed_after) override;
-    std::string apply(std::span<const control::Assignment> settings) override;
-    std::string watch(bool json) override;
+    void read_state(bool line_needed_after, StateDone done) override;
+    void apply(std::vector<control::Assignment> settings, Done done) override;
+    void watch(bool json, Done ended) override;
 
 private:
     std::string ask(const std::string& command, int timeout_ms, std::string& answer);

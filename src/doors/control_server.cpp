@@ -2,29 +2,34 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
+#include <optional>
+#include <span>
 
-#include "windows/frm_main.h"
 #include "control/status.h"
-#include "base/platform.h"
+#include "unit/unit_model.h"
 
 namespace plenvo {
 
 namespace {
 
-// How soon queued commands are taken up, and looked at again while the link
-// is busy.
-constexpr int kJobsMs = 5;
 // A client is read a chunk at a time; its socket holds back the rest.
 constexpr qint64 kChunk = 4096;
 constexpr qint64 kReadBuffer = 64 * 1024;
 // Answers and watch lines a client leaves unread beyond this end its
 // connection: it is not listening.
 constexpr qint64 kMaxUnsent = 256 * 1024;
+
+bool about_the_unit(const control::Request& request)
+{
+    return request.error.empty() && (request.verb == control::Verb::Status || request.verb == control::Verb::Set);
+}
 
 }  // namespace
 
@@ -48,10 +53,16 @@ public:
         socket->write("\n", 1);
     }
 
+    bool idle() const { return !busy && requests.empty(); }
+
     QIODevice* socket;
     control::LineSplitter lines;
-    // Its commands in the queue.
-    int waiting = 0;
+    // Its commands not yet answered, the first one being carried out.
+    std::deque<control::Request> requests;
+    // The first request is a set waiting for the unit.
+    bool busy = false;
+    // Set while its requests are being taken up, further up the stack.
+    bool pumping = false;
     // Set while it watches: whether as JSON.
     std::optional<bool> watch_json;
     bool gone = false;
@@ -60,14 +71,11 @@ private:
     std::function<void()> abort_;
 };
 
-ControlServer::ControlServer(FrmMain& frm, Platform& platform)
-    : frm_(frm), timJobs_(platform.make_timer(kJobsMs))
+ControlServer::ControlServer(UnitModel& model) : model_(model), line_(line_state(model))
 {
-    timJobs_->on_tick = [this] {
-        timJobs_->set_enabled(false);
-        run_jobs();
-    };
-    connect(&frm_.model(), &UnitModel::frame_applied, this, &ControlServer::frame_applied);
+    connect(&model_, &UnitModel::reported, this,
+            [this](const protocol::Command& command, int value, Door) { setting_reported(command, value); });
+    connect(&model_, &UnitModel::port_changed, this, &ControlServer::line_changed);
 }
 
 ControlServer::~ControlServer() = default;
@@ -103,19 +111,18 @@ QString ControlServer::listen_tcp(const QHostAddress& host, quint16 port)
 void ControlServer::start_serving()
 {
     serving_ = true;
-    timJobs_->set_enabled(true);
+    for (Connection* connection : std::vector(connections_))
+        take_lines(*connection);
 }
 
 int ControlServer::client_count() const
 {
-    return int(std::count_if(connections_.begin(), connections_.end(),
-                             [](const QPointer<Connection>& c) { return c && !c->gone; }));
+    return int(std::ranges::count_if(connections_, [](const Connection* c) { return !c->gone; }));
 }
 
 template <typename Socket>
 void ControlServer::accept(Socket* socket)
 {
-    std::erase_if(connections_, [](const QPointer<Connection>& c) { return !c; });
     if (client_count() >= kMaxClients) {
         const std::string refusal =
             control::error_answer("too many clients (" + std::to_string(kMaxClients) + " at most)") + '\n';
@@ -127,20 +134,31 @@ void ControlServer::accept(Socket* socket)
     socket->setReadBufferSize(kReadBuffer);
     auto* connection = new Connection(socket, [socket] { socket->abort(); }, this);
     connections_.push_back(connection);
+    connect(connection, &QObject::destroyed, this, [this, connection] { std::erase(connections_, connection); });
     connect(socket, &QIODevice::readyRead, connection, [this, connection] { take_lines(*connection); });
     connect(socket, &Socket::disconnected, connection, [this, connection] { client_gone(*connection); });
 }
 
+// Carries out the client's commands in order, and reads its next chunk only
+// once the last one's are answered: a client that sends faster than the
+// unit answers is held up by its socket, not by the program's memory.
 void ControlServer::take_lines(Connection& connection)
 {
-    // The next chunk once the commands of the last one are answered: a
-    // client that sends faster than the unit answers is held up by its
-    // socket, not by the panel's memory.
-    while ((connection.waiting == 0 || connection.gone) && connection.socket->bytesAvailable() > 0) {
+    // Called again from an answer: the loop further up goes on.
+    if (connection.pumping)
+        return;
+    connection.pumping = true;
+    for (;;) {
+        run_next(connection);
+        if (!connection.idle() || connection.socket->bytesAvailable() <= 0)
+            break;
         const QByteArray chunk = connection.socket->read(kChunk);
         for (const control::LineSplitter::Line& line : connection.lines.feed({chunk.constData(), size_t(chunk.size())}))
             queue(connection, line);
     }
+    connection.pumping = false;
+    if (connection.gone && connection.idle())
+        connection.deleteLater();
 }
 
 void ControlServer::client_gone(Connection& connection)
@@ -149,10 +167,14 @@ void ControlServer::client_gone(Connection& connection)
         return;
     // What it sent before it left is carried out; the answers go nowhere.
     connection.gone = true;
-    take_lines(connection);
+    while (connection.socket->bytesAvailable() > 0) {
+        const QByteArray chunk = connection.socket->read(kChunk);
+        for (const control::LineSplitter::Line& line : connection.lines.feed({chunk.constData(), size_t(chunk.size())}))
+            queue(connection, line);
+    }
     if (const std::optional<control::LineSplitter::Line> last = connection.lines.finish())
         queue(connection, *last);
-    connection.deleteLater();
+    take_lines(connection);
 }
 
 void ControlServer::queue(Connection& connection, const control::LineSplitter::Line& line)
@@ -160,115 +182,118 @@ void ControlServer::queue(Connection& connection, const control::LineSplitter::L
     control::Request request = control::parse_request(line);
     if (request.verb == control::Verb::None && request.error.empty())
         return;
-    jobs_.push_back({&connection, std::move(request)});
-    ++connection.waiting;
-    timJobs_->set_enabled(true);
+    connection.requests.push_back(std::move(request));
 }
 
-void ControlServer::run_jobs()
+void ControlServer::run_next(Connection& connection)
 {
-    // A command of ours waits further down the stack; that run goes on with
-    // the queue once it is done.
-    if (running_)
-        return;
-    running_ = true;
-    while (!jobs_.empty()) {
-        // A deque keeps this reference valid while jobs come in meanwhile.
-        Job& job = jobs_.front();
-        const std::optional<std::string> line = carry_out(job);
-        if (!line) {
-            timJobs_->set_enabled(true);
-            break;
+    while (!connection.busy && !connection.requests.empty()) {
+        const control::Request& request = connection.requests.front();
+        if (!serving_ && about_the_unit(request))
+            return;
+        if (about_the_unit(request) && request.verb == control::Verb::Set) {
+            connection.busy = true;
+            set_from(connection, 0);
+            continue;
         }
-        const QPointer<Connection> to = job.from;
-        jobs_.pop_front();
-        answer(to, *line);
+        const std::string line = carry_out(connection, request);
+        connection.requests.pop_front();
+        connection.send(line);
     }
-    running_ = false;
 }
 
-std::optional<std::string> ControlServer::carry_out(Job& job)
+std::string ControlServer::carry_out(Connection& connection, const control::Request& request)
 {
     using control::Verb;
-    const control::Request& request = job.request;
     if (!request.error.empty())
         return control::error_answer(request.error);
-    if (!serving_ && (request.verb == Verb::Status || request.verb == Verb::Set))
-        return std::nullopt;
     switch (request.verb) {
     case Verb::Status: {
-        const std::string trouble = line_trouble();
-        return trouble.empty() ? control::status_answer(frm_.model().state(), request.json)
-                               : control::error_answer(trouble);
+        const QString trouble = model_.line_trouble();
+        return trouble.isEmpty() ? control::status_answer(model_.state(), request.json)
+                                 : control::error_answer(trouble.toStdString());
     }
-    case Verb::Set: return carry_out_set(job);
-    case Verb::Watch:
-        if (job.from)
-            job.from->watch_json = request.json;
-        break;
-    case Verb::Raise: raise_panel(); break;
+    case Verb::Watch: connection.watch_json = request.json; break;
+    case Verb::Raise: emit raise_requested(); break;
     case Verb::Help: return control::help_answer();
+    case Verb::Set:
     case Verb::Ping:
     case Verb::None: break;
     }
     return control::ok_answer();
 }
 
-std::optional<std::string> ControlServer::carry_out_set(Job& job)
+// Sends the request's settings from `index` on, each once the unit has
+// taken the one before.
+void ControlServer::set_from(Connection& connection, size_t index)
 {
-    const std::vector<control::Assignment>& settings = job.request.settings;
-    while (job.settings_done < settings.size()) {
-        const control::Assignment& assignment = settings[job.settings_done];
-        if (!job.outcome) {
-            // Sent while another command waits, it would be queued, and its
-            // answer never told.
-            if (!frm_.model().idle())
-                return std::nullopt;
-            job.outcome = std::make_shared<std::optional<std::string>>();
-            if (const std::string failure = refusal(assignment); !failure.empty())
-                *job.outcome = failure;
-            else
-                apply(job, assignment);
-        }
-        if (!*job.outcome)
-            return std::nullopt;
-        std::string failure = **job.outcome;
-        job.outcome.reset();
-        ++job.settings_done;
-        if (!failure.empty()) {
-            if (job.settings_done < settings.size())
-                failure += "; not sent: " + control::assignments_text(std::span(settings).subspan(job.settings_done));
-            return control::error_answer(failure);
-        }
-    }
-    return control::ok_answer();
-}
-
-void ControlServer::answer(const QPointer<Connection>& to, const std::string& line)
-{
-    if (!to || to->gone)
+    const std::vector<control::Assignment>& settings = connection.requests.front().settings;
+    if (index == settings.size()) {
+        answered(connection, control::ok_answer());
         return;
-    to->send(line);
-    --to->waiting;
-    take_lines(*to);
+    }
+    const control::Assignment& assignment = settings[index];
+    const protocol::Command& command = assignment.setting->command;
+    // The rule's own words, as the panel has always answered them.
+    if (const QString refusal = model_.refusal(command, assignment.value); !refusal.isEmpty()) {
+        set_failed_at(connection, index, refusal);
+        return;
+    }
+    const QPointer<Connection> from(&connection);
+    model_.set(command, assignment.value, Door::Control, [this, from, index](const Outcome& outcome) {
+        // Gone with the server.
+        if (!from)
+            return;
+        // Carried on from the event loop: the model and the line may be in
+        // the middle of their own work here.
+        QMetaObject::invokeMethod(
+            from,
+            [this, from, index, outcome] {
+                if (outcome.ok())
+                    set_from(*from, index + 1);
+                else
+                    set_failed_at(*from, index, outcome.reason);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-void ControlServer::frame_applied(const protocol::Frame& frame)
+void ControlServer::set_failed_at(Connection& connection, size_t index, const QString& reason)
 {
-    for (const QPointer<Connection>& connection : std::vector(connections_))
-        if (connection && connection->watch_json)
+    const std::vector<control::Assignment>& settings = connection.requests.front().settings;
+    std::string failure = reason.toStdString();
+    if (index + 1 < settings.size())
+        failure += "; not sent: " + control::assignments_text(std::span(settings).subspan(index + 1));
+    emit set_failed(QString::fromStdString(failure));
+    answered(connection, control::error_answer(failure));
+}
+
+void ControlServer::answered(Connection& connection, const std::string& line)
+{
+    connection.busy = false;
+    connection.requests.pop_front();
+    connection.send(line);
+    take_lines(connection);
+}
+
+void ControlServer::setting_reported(const protocol::Command& command, int value)
+{
+    const protocol::Frame frame{uint8_t(command.first), uint8_t(command.second), uint8_t(value)};
+    for (Connection* connection : std::vector(connections_))
+        if (connection->watch_json)
             if (const std::optional<std::string> line = control::watch_line(frame, *connection->watch_json))
                 connection->send(*line);
 }
 
-void ControlServer::raise_panel()
+void ControlServer::line_changed()
 {
-    // Still starting, it comes forward when it shows; closing, it stays away.
-    if (frm_.is_unloaded() || !frm_.isVisible())
+    const LineState now = line_state(model_);
+    if (now == line_)
         return;
-    frm_.showNormal();
-    frm_.raise();
-    frm_.activateWindow();
+    line_ = now;
+    for (Connection* connection : std::vector(connections_))
+        if (connection->watch_json)
+            connection->send(watch_line(line_, *connection->watch_json));
 }
 
 }  // namespace plenvo

@@ -1,17 +1,14 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-#include <deque>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "control/line_splitter.h"
 #include "control/request.h"
+#include "doors/line_state.h"
 #include "wire/protocol.h"
 
 class QHostAddress;
@@ -20,26 +17,31 @@ class QTcpServer;
 
 namespace plenvo {
 
-class FrmMain;
-class Platform;
-class Timer;
+class UnitModel;
 
 // Serves the control protocol (control/request.h) to plenvo-ctl, scripts and
 // control systems, on the user's private local socket and, when asked, on
-// TCP. The panel stays the line's one owner: a `set` is carried out by the
-// handler a click or slider move runs, so the windows show it, and only
-// while the link is free, so that the answer is the unit's.
+// TCP. Every change goes through the unit model, as a click does, and is
+// answered from its outcome.
 //
-// Commands run one at a time from a timer, never inside a client's own
-// signal: a command yields while it waits for the unit, and the client may
-// be gone by then. Its answer is then dropped; what it asked for is done
-// all the same.
+// Each client's commands are carried out in the order it sent them, one at
+// a time: a `set` is answered once the unit has answered its last setting.
+// A client that goes away meanwhile has its commands carried out all the
+// same; their answers go nowhere.
+//
+// Watchers get a line for each change of a setting the unit reports,
+// whoever caused it, and one for each change of the port's line:
+//
+//   bright 40                  {"bright": 40}
+//   port COM1 opened           {"port": "COM1", "state": "opened"}
+//   port COM1 error: WHY       {"port": "COM1", "state": "error", "reason": "WHY"}
+//   port COM1 not answering: WHY
 class ControlServer final : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxClients = 16;
 
-    ControlServer(FrmMain& frm, Platform& platform);
+    explicit ControlServer(UnitModel& model);
     ~ControlServer() override;
 
     // Listens on the local socket at `path`, only for this user. A socket
@@ -48,49 +50,39 @@ public:
     QString listen_local(const QString& path);
     QString listen_tcp(const QHostAddress& host, quint16 port);
     // Commands are taken in from the start; those about the unit (status,
-    // set) are carried out from here on, once the panel knows its state.
+    // set) are carried out from here on, once the program knows its state.
     void start_serving();
 
     int client_count() const;
 
+signals:
+    // A client asked for the panel to come forward.
+    void raise_requested();
+    // A set was not carried out, and why, as its client was answered.
+    void set_failed(const QString& reason);
+
 private:
     class Connection;
-
-    struct Job {
-        QPointer<Connection> from;
-        control::Request request;
-        size_t settings_done = 0;
-        // The setting asked for last, until the model tells how it went:
-        // empty when it is done, else why not.
-        std::shared_ptr<std::optional<std::string>> outcome = {};
-    };
 
     template <typename Socket>
     void accept(Socket* socket);
     void take_lines(Connection& connection);
     void queue(Connection& connection, const control::LineSplitter::Line& line);
     void client_gone(Connection& connection);
-    void run_jobs();
-    // The answer, or nothing yet: the link is busy and the job waits.
-    std::optional<std::string> carry_out(Job& job);
-    std::optional<std::string> carry_out_set(Job& job);
-    void answer(const QPointer<Connection>& to, const std::string& line);
-    void frame_applied(const protocol::Frame& frame);
-    void raise_panel();
+    void run_next(Connection& connection);
+    std::string carry_out(Connection& connection, const control::Request& request);
+    void set_from(Connection& connection, size_t index);
+    void set_failed_at(Connection& connection, size_t index, const QString& reason);
+    void answered(Connection& connection, const std::string& line);
+    void setting_reported(const protocol::Command& command, int value);
+    void line_changed();
 
-    // In control_server_settings.cpp: a setting applied as the user would.
-    std::string refusal(const control::Assignment& assignment) const;
-    std::string line_trouble() const;
-    void apply(Job& job, const control::Assignment& assignment);
-
-    FrmMain& frm_;
+    UnitModel& model_;
     std::unique_ptr<QLocalServer> local_;
     std::unique_ptr<QTcpServer> tcp_;
-    std::unique_ptr<Timer> timJobs_;
-    std::vector<QPointer<Connection>> connections_;
-    std::deque<Job> jobs_;
+    std::vector<Connection*> connections_;
+    LineState line_;
     bool serving_ = false;
-    bool running_ = false;
 };
 
 }  // namespace plenvo

@@ -7,6 +7,7 @@ control systems; a second start bringing the minimised panel back.
 Usage: ctl_panel_test.py BIN_DIR   (the folder holding plenvo, plenvo-ctl and plenvo-sim)
 """
 
+import itertools
 import json
 import os
 import signal
@@ -82,14 +83,33 @@ def watch_through_the_panel(rig):
         os.set_blocking(watcher.stdout.fileno(), False)
         seen = []
 
-        def line_seen():
-            rig.sim.tell("send BR 12")
+        def read():
             try:
                 seen.extend(os.read(watcher.stdout.fileno(), 4096).decode().splitlines())
             except BlockingIOError:
                 pass
-            return "bright 12" in seen
-        wait_for(line_seen, FRAME_WAIT_S, "'bright 12' from plenvo-ctl watch", interval=0.2)
+
+        # Only changes are told, and the watcher may not be listening yet:
+        # the unit goes between two values until one shows.
+        values = itertools.cycle((12, 13))
+
+        def line_seen():
+            rig.sim.tell(f"send BR {next(values)}")
+            read()
+            return seen
+        wait_for(line_seen, FRAME_WAIT_S, "a bright line from plenvo-ctl watch", interval=0.2)
+        time.sleep(SETTLE_S)
+        read()
+        last = int(seen[-1].split()[1])
+        expect(all(line in ("bright 12", "bright 13") for line in seen), f"watch printed {seen}")
+        # The same value again is no change; another one is, once.
+        mark = len(seen)
+        for value in (last, last, 40):
+            rig.sim.tell(f"send BR {value}")
+        wait_for(lambda: read() or seen[mark:], FRAME_WAIT_S, "bright 40 from plenvo-ctl watch")
+        time.sleep(SETTLE_S)
+        read()
+        expect(seen[mark:] == ["bright 40"], f"after bright {last} twice and 40, watch printed {seen[mark:]}")
     finally:
         watcher.send_signal(signal.SIGTERM)
         watcher.wait(harness.STOP_TIMEOUT_S)

@@ -408,5 +408,22 @@ TEST_F(LinkAloneTest, AnOkReportAsksForTheStateHalfASecondLater)
     EXPECT_LT(times[0] - ok_sent, 650u);
 }
 
+TEST_F(LinkAloneTest, ACommandAskedForFromTheOutcomeOfAnotherGoesOutWhole)
+{
+    answering();
+    // A level needs no answer: it ends at the first 0.2 s step, and its
+    // outcome asks for the state, as the unit model does to confirm it.
+    std::vector<std::pair<std::string, TxResult>> outcomes;
+    link.tx_cmd('B', 'R', 40, [&](TxResult first) {
+        outcomes.emplace_back("BR", first);
+        link.request_state([&](TxResult second) { outcomes.emplace_back("AL", second); });
+    });
+    platform.run_for(1500);
+    EXPECT_EQ(outcomes, (std::vector<std::pair<std::string, TxResult>>{{"BR", TxResult::Answered},
+                                                                        {"AL", TxResult::Answered}}));
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"BR 40", "AL 0"}));
+    EXPECT_TRUE(link.idle());
+}
+
 }  // namespace
 }  // namespace plenvo::testing

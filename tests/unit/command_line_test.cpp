@@ -26,6 +26,7 @@ TEST(CommandLine, NoOptionsMeanNoDevicesAndNoTrace)
     const CommandLine options = parse({});
     EXPECT_FALSE(options.exit_status);
     EXPECT_FALSE(options.trace);
+    EXPECT_FALSE(options.headless);
     EXPECT_TRUE(options.devices.empty());
 }
 
@@ -70,6 +71,8 @@ TEST(CommandLine, EveryOptionTakesOneDashOrTwoAndItsValueAfterABlankOrAnEqualsSi
         EXPECT_TRUE(options.trace);
     }
     EXPECT_EQ(parse({"--com2=/dev/ttyUSB1=x"}).devices, (Devices{{2, "/dev/ttyUSB1=x"}})) << "only the first = splits";
+    for (const QString form : {"-headless", "--headless"})
+        EXPECT_TRUE(parse({"--listen", "4998", form}).headless) << form.toStdString();
 }
 
 TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZeroWhateverTheirForm)
@@ -80,7 +83,7 @@ TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZeroWhateverTheirForm)
         EXPECT_EQ(*options.exit_status, 0) << form.toStdString();
         EXPECT_EQ(options.output, form.endsWith(QLatin1String("version")) ? version_text() : usage_text());
     }
-    for (const char* shown : {"--com1 DEVICE", "-h, --help", "/dev/ttyS0", "/dev/ttyS1", "plenvo-devices.ini"})
+    for (const char* shown : {"--com1 DEVICE", "--headless", "-h, --help", "/dev/ttyS0", "/dev/ttyS1", "plenvo-devices.ini"})
         EXPECT_TRUE(usage_text().contains(QLatin1String(shown))) << shown;
     EXPECT_TRUE(version_text().startsWith(QLatin1String("plenvo ")) && version_text().endsWith(" (v 1.42H)\n"))
         << version_text().toStdString();
@@ -105,6 +108,7 @@ TEST(CommandLine, MistakesEndTheProgramWithStatusTwoAndNameTheOption)
         {{"--com2", "ftp://unit:21"}, "--com2: ftp://unit:21: unknown kind of line"},
         {{"--com1", "/dev/tty\nUSB0"}, "--com1: /dev/tty USB0: a device name holds no control characters"},
         {{"--trace=yes"}, "--trace takes no value"},
+        {{"--headless=1"}, "--headless takes no value"},
         {{"-platform"}, "-platform needs a value"},
         {{"-platform=offscreen"}, "-platform takes its value after a blank"},
         {{"-reverse=1"}, "-reverse takes no value"},

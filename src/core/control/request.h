@@ -9,9 +9,11 @@
 //   status json                     ok {"power": "on", ..., "volume": 31}
 //   set NAME VALUE [NAME VALUE ...] ok, once every setting is sent in the
 //                                   order given
-//   watch [json]                    ok, then one line per report of the
-//                                   unit ("bright 40" or {"bright": 40})
-//                                   until the client closes the connection
+//   watch [json]                    ok, then one line per change the unit
+//                                   reports ("bright 40" or {"bright": 40})
+//                                   and per change of the port's line
+//                                   ("port COM1 opened") until the client
+//                                   closes the connection
 //   raise                           ok, the panel comes forward
 //   ping                            ok
 //   help                            ok commands: ...; settings: ...

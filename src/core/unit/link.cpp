@@ -320,11 +320,15 @@ void Link::end_command(bool ok)
         });
     else
         listener_.link_message(QString::fromLatin1(kTxFail));
-    settle(ok ? TxResult::Answered : TxResult::Failed);
+    // The line is free before the callers learn how it went: one of them
+    // may send the next command at once.
+    const std::vector<TxDone> callers = std::exchange(in_flight_->done, {});
     in_flight_.reset();
     awaited_.reset();
     if (!queued_.empty())
         timQueue_->set_enabled(true);
+    for (const TxDone& caller : callers)
+        caller(ok ? TxResult::Answered : TxResult::Failed);
 }
 
 Link::Choice* Link::choice_for(protocol::Field field)

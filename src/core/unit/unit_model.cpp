@@ -67,9 +67,10 @@ QString UnitModel::refusal(const protocol::Command& command, int value) const
 {
     if (!state_.port_ok)
         return line_trouble();
-    if (!same_letters(command, protocol::kPW) && state_.power_state != 1)
+    if (!same_letters(command, protocol::kPW) && reported_once(protocol::kPW) && state_.power_state != 1)
         return QStringLiteral("the power is off: only power can be set");
-    if (same_letters(command, protocol::kIN) && value == protocol::kBypassInput && state_.bypass_enabled != 1)
+    if (same_letters(command, protocol::kIN) && value == protocol::kBypassInput && reported_once(protocol::kBY) &&
+        state_.bypass_enabled != 1)
         return QStringLiteral("input bypass needs bypass on");
     return {};
 }
@@ -83,7 +84,7 @@ void UnitModel::set(const protocol::Command& command, int value, Door from, Outc
     }
     // The unit takes an input again, so it is always sent; anything else
     // the unit holds already is not.
-    const bool held = state_.*(command.field) == value && !unconfirmed(command);
+    const bool held = reported_once(command) && state_.*(command.field) == value && !unconfirmed(command);
     if (held && !same_letters(command, protocol::kIN)) {
         if (done)
             done({});
@@ -227,6 +228,19 @@ Door UnitModel::asked_by(const protocol::Command& command, int value)
     const Door by = it->from;
     asked_.erase(it);
     return by;
+}
+
+bool UnitModel::reported_once(const protocol::Command& command) const
+{
+    const auto& order = protocol::kStateReportOrder;
+    const auto it = std::ranges::find_if(order, [&](const protocol::Command& c) { return same_letters(c, command); });
+    return it != order.end() && unit_values_[size_t(it - order.begin())].has_value();
+}
+
+bool UnitModel::open_port(int port)
+{
+    state_.com_port = int16_t(port);
+    return link_.open_port(port);
 }
 
 bool UnitModel::open_start_up_port(int saved_port)

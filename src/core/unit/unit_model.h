@@ -44,7 +44,9 @@ struct Outcome {
 // The rules: with the power off only power is taken; the bypass input needs
 // the bypass allowed; a value the unit already holds is not sent again
 // (except an input, which the unit takes again); while the line is busy the
-// latest value per setting wins. A setting counts as set when the unit
+// latest value per setting wins. The rules go by what the unit has reported:
+// before it has reported a setting, the value assumed at start-up neither
+// refuses nor holds back anything. A setting counts as set when the unit
 // answers it, or, for the six levels, which the unit does not answer, when
 // it reports the new value.
 class UnitModel final : public QObject, private LinkListener {
@@ -80,6 +82,8 @@ public:
     // Asks the unit for its whole state.
     void request_state() { link_.request_state(); }
 
+    // Opens this port alone, without asking the unit for its state.
+    bool open_port(int port);
     // Start-up: opens `saved_port`, or once the other port when it cannot
     // work. True when one of them opened.
     bool open_start_up_port(int saved_port);
@@ -131,6 +135,7 @@ private:
     void store(const protocol::Command& command, int value);
     void bypass_fallback();
     Door asked_by(const protocol::Command& command, int value);
+    bool reported_once(const protocol::Command& command) const;
 
     void link_message(const QString& text) override { emit message(text); }
     void link_port_changed() override { emit port_changed(); }

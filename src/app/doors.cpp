@@ -1,0 +1,58 @@
+#include "app/doors.h"
+
+#include "app/command_line.h"
+#include "control/status.h"
+#include "devices/single_instance.h"
+#include "doors/control_server.h"
+#include "unit/unit_model.h"
+
+namespace plenvo {
+
+QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir)
+{
+    QStringList errors{server.listen_local(control_socket_path(program_dir))};
+    if (options.listen)
+        errors << server.listen_tcp(options.listen->first, options.listen->second);
+    errors.removeAll(QString());
+    return errors;
+}
+
+namespace {
+
+// As long as the panel waits for the unit's state at start-up.
+constexpr int kStateMs = 1000;
+
+}  // namespace
+
+ServeWhenStateIsIn::ServeWhenStateIsIn(Platform& platform, UnitModel& model, ControlServer& server)
+    : server_(server), timer_(platform.make_timer(kStateMs))
+{
+    timer_->on_tick = [this] { serve(); };
+    QObject::connect(&model, &UnitModel::frame_applied, &server_, [this](const protocol::Frame& frame) {
+        if (const control::Setting* setting = control::reported_setting(frame))
+            reported_.set(size_t(setting - control::kSettings.data()));
+        if (reported_.all())
+            serve();
+    });
+}
+
+ServeWhenStateIsIn::~ServeWhenStateIsIn() = default;
+
+void ServeWhenStateIsIn::start(bool asked)
+{
+    if (asked)
+        timer_->set_enabled(true);
+    else
+        serve();
+}
+
+void ServeWhenStateIsIn::serve()
+{
+    timer_->set_enabled(false);
+    if (served_)
+        return;
+    served_ = true;
+    server_.start_serving();
+}
+
+}  // namespace plenvo

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QStringList>
+
+#include <bitset>
+#include <memory>
+
+#include "base/platform.h"
+#include "control/setting_table.h"
+
+namespace plenvo {
+
+class ControlServer;
+class UnitModel;
+struct CommandLine;
+
+// Serves plenvo-ctl on the user's socket and, with --listen, control
+// systems on TCP. Returns what could not be opened, each as "ADDRESS: WHY".
+QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir);
+
+// Status and set are carried out once the unit has reported every setting,
+// or a second after it was asked, so that their answers are the unit's.
+class ServeWhenStateIsIn {
+public:
+    ServeWhenStateIsIn(Platform& platform, UnitModel& model, ControlServer& server);
+    ~ServeWhenStateIsIn();
+    // `asked`: the unit was asked for its state; else serve at once.
+    void start(bool asked);
+
+private:
+    void serve();
+
+    ControlServer& server_;
+    std::unique_ptr<Timer> timer_;
+    std::bitset<control::kSettings.size()> reported_;
+    bool served_ = false;
+};
+
+}  // namespace plenvo

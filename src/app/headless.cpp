@@ -1,0 +1,114 @@
+#include "app/headless.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <bitset>
+#include <cstdio>
+#include <memory>
+
+#include "app/command_line.h"
+#include "app/doors.h"
+#include "app/stop_signals.h"
+#include "base/platform.h"
+#include "base/qt_platform.h"
+#include "base/trace.h"
+#include "control/setting_table.h"
+#include "control/status.h"
+#include "devices/port_devices.h"
+#include "devices/settings_file.h"
+#include "devices/single_instance.h"
+#include "doors/control_server.h"
+#include "doors/line_state.h"
+#include "lines/qt_serial_control.h"
+#include "unit/unit_model.h"
+
+namespace plenvo {
+
+namespace {
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
+}
+
+// The settings file keeps the port for the next start, windowed or not; the
+// window's place in it stays as it is, unknown when it was never saved.
+void keep_port(const SettingsFile& settings, const SettingsFile::Values& saved, int port)
+{
+    // Without a file, the next start takes port 1 all the same.
+    if (saved.com_port.value_or(1) == port)
+        return;
+    bool written = false;
+    if (saved.win_top && saved.win_left) {
+        written = settings.write(*saved.win_top, *saved.win_left, int16_t(port));
+    } else {
+        QDir().mkpath(QFileInfo(settings.path()).absolutePath());
+        QSaveFile file(settings.path());
+        const QByteArray text = "\r\n\r\n" + QByteArray::number(port) + "\r\n";
+        written = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    }
+    if (!written)
+        say(QStringLiteral("cannot write ") + settings.path());
+}
+
+}  // namespace
+
+int run_headless(int& argc, char** argv, const CommandLine& options)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("plenvo"));
+    if (options.trace)
+        trace::enable();
+
+    const QString program_dir = QCoreApplication::applicationDirPath();
+    SingleInstance instance(program_dir);
+    if (!instance.acquire()) {
+        say(QStringLiteral("another copy runs from %1; this one ends").arg(QDir::toNativeSeparators(program_dir)));
+        return 0;
+    }
+
+    PortDevices devices = PortDevices::for_program(program_dir);
+    if (!devices.problem().isEmpty())
+        say(devices.problem());
+    for (const QString& failure : remember_devices(options, devices))
+        say(failure);
+
+    QtPlatform platform;
+    QtSerialControl serial([&devices](int port) { return devices.device(port); });
+    UnitModel model(platform, serial);
+    ControlServer server(model);
+    if (const QStringList errors = open_doors(server, options, program_dir); !errors.isEmpty()) {
+        for (const QString& error : errors)
+            say(QStringLiteral("cannot listen on ") + error);
+        return 2;
+    }
+
+    LineLog line_log;
+    QObject::connect(&model, &UnitModel::port_changed, &app, [&] {
+        if (const QString change = line_log.next(line_state(model)); !change.isEmpty())
+            say(change);
+    });
+    QObject::connect(&server, &ControlServer::set_failed, &app, say);
+    // What the panel's message line would show, for --trace.
+    QObject::connect(&model, &UnitModel::message, &app,
+                     [](const QString& text) { trace::line(QStringLiteral("msg"), text); });
+    on_stop_signals(app, [] { QCoreApplication::quit(); });
+
+    const SettingsFile settings = SettingsFile::for_program(program_dir);
+    const SettingsFile::Values saved = settings.read();
+    ServeWhenStateIsIn serving(platform, model, server);
+    const bool opened = model.open_start_up_port(saved.com_port.value_or(1));
+    if (opened)
+        model.request_state();
+    serving.start(opened);
+
+    QCoreApplication::exec();
+    model.close_port();
+    keep_port(settings, saved, model.port());
+    return 0;
+}
+
+}  // namespace plenvo

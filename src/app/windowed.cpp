@@ -1,0 +1,95 @@
+#include "app/windowed.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/doors.h"
+#include "app/stop_signals.h"
+#include "base/qt_platform.h"
+#include "base/trace.h"
+#include "control/panel_client.h"
+#include "devices/port_devices.h"
+#include "devices/single_instance.h"
+#include "doors/control_server.h"
+#include "lines/qt_serial_control.h"
+#include "unit/unit_model.h"
+#include "windows/frm_main.h"
+#include "windows/port_menu.h"
+
+namespace plenvo {
+
+namespace {
+
+// Still starting, the panel comes forward when it shows; closing, it stays
+// away.
+void raise_panel(FrmMain& frm)
+{
+    if (frm.is_unloaded() || !frm.isVisible())
+        return;
+    frm.showNormal();
+    frm.raise();
+    frm.activateWindow();
+}
+
+}  // namespace
+
+int run_windowed(int& argc, char** argv, const CommandLine& options)
+{
+    // Qt cannot place windows on Wayland; docking and dragging need X.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
+        !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("plenvo"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (options.trace)
+        trace::enable();
+
+    const QString program_dir = QApplication::applicationDirPath();
+    SingleInstance instance(program_dir);
+    const bool another_copy_running = !instance.acquire();
+    // The copy already running comes forward instead; this one ends.
+    if (another_copy_running)
+        PanelClient::raise(control_socket_path(program_dir));
+
+    // A second copy changes nothing, not even the devices.
+    PortDevices devices = PortDevices::for_program(program_dir);
+    if (!another_copy_running) {
+        if (!devices.problem().isEmpty())
+            qWarning("plenvo: %s", qPrintable(devices.problem()));
+        for (const QString& failure : remember_devices(options, devices))
+            qWarning("plenvo: %s", qPrintable(failure));
+    }
+
+    QtPlatform platform;
+    QtSerialControl serial([&devices](int port) { return devices.device(port); });
+    UnitModel model(platform, serial);
+    FrmMain frm(platform, model, SettingsFile::for_program(program_dir));
+    QObject::connect(&frm, &FrmMain::unloaded, &app, &QCoreApplication::quit);
+    // Closed like a close request from the desktop: the port is closed, the
+    // settings are saved and the single-copy lock is given back on the way
+    // out.
+    on_stop_signals(frm, [&frm] { frm.close(); });
+    PortMenu port_menu(frm, devices);
+
+    // Open before the start-up's wait for the unit, so that a second start
+    // meanwhile finds this copy; carried out once the state is in. A door
+    // that cannot be opened is told on stderr; the panel runs without it.
+    ControlServer server(model);
+    QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
+    if (!another_copy_running)
+        for (const QString& error : open_doors(server, options, program_dir))
+            std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
+    ServeWhenStateIsIn serving(platform, model, server);
+    frm.Form_Load(another_copy_running);
+    if (frm.is_unloaded())
+        return 0;
+    serving.start(model.port_ok());
+    return QApplication::exec();
+}
+
+}  // namespace plenvo
