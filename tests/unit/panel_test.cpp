@@ -327,17 +327,14 @@ TEST_F(MainPanelTest, ReportsOutsideTheCodesLightNothingAndPressNothing)
     EXPECT_FALSE(frm->isMinimized());
 }
 
-TEST_F(MainPanelTest, AReportedPowerOfTwoLightsThePowerButtonButTheUnitTakesNoChoice)
+TEST_F(MainPanelTest, AReportedPowerOfTwoCountsAsOnForTheButtonsOnly)
 {
     press(15);
     report('P', 'W', 2);
     EXPECT_EQ(picture(0), "power_on");
     forget_sent();
-    // The model takes settings only while the power is exactly 1.
     press(10);
-    EXPECT_TRUE(serial.sent.empty());
-    EXPECT_EQ(picture(10), "sxga_off");
-    EXPECT_TRUE(frm->img_btn(10)->isEnabled());
+    EXPECT_EQ(serial.sent_text(), std::vector<std::string>{"OU 4"});
     // Adjustment reports are shown only while the power is exactly 1.
     report('D', 'I', 0);
     EXPECT_EQ(frm->frm_adj()->img_btn(1)->picture_name(), "off_off");

@@ -65,9 +65,12 @@ bool UnitModel::unconfirmed(const protocol::Command& command) const
 
 QString UnitModel::refusal(const protocol::Command& command, int value) const
 {
-    if (!state_.port_ok)
-        return line_trouble();
-    if (!same_letters(command, protocol::kPW) && reported_once(protocol::kPW) && state_.power_state != 1)
+    return state_.port_ok ? rule_refusal(command, value) : line_trouble();
+}
+
+QString UnitModel::rule_refusal(const protocol::Command& command, int value) const
+{
+    if (!same_letters(command, protocol::kPW) && reported_once(protocol::kPW) && state_.power_state == 0)
         return QStringLiteral("the power is off: only power can be set");
     if (same_letters(command, protocol::kIN) && value == protocol::kBypassInput && reported_once(protocol::kBY) &&
         state_.bypass_enabled != 1)
@@ -77,7 +80,10 @@ QString UnitModel::refusal(const protocol::Command& command, int value) const
 
 void UnitModel::set(const protocol::Command& command, int value, Door from, OutcomeHandler done)
 {
-    if (const QString why = refusal(command, value); !why.isEmpty()) {
+    // The windows keep a choice made while the port cannot work, as the
+    // panel always has: it is shown, and goes nowhere.
+    const QString why = from == Door::Windows ? rule_refusal(command, value) : refusal(command, value);
+    if (!why.isEmpty()) {
         if (done)
             done({Outcome::Kind::Refused, QStringLiteral("not sent: %1 (%2)").arg(said(command, value), why)});
         return;

@@ -136,6 +136,7 @@ private:
     void bypass_fallback();
     Door asked_by(const protocol::Command& command, int value);
     bool reported_once(const protocol::Command& command) const;
+    QString rule_refusal(const protocol::Command& command, int value) const;
 
     void link_message(const QString& text) override { emit message(text); }
     void link_port_changed() override { emit port_changed(); }
