@@ -114,8 +114,14 @@ std::string DirectUnit::watch(bool json)
 void DirectUnit::link_port_failed(int, const QString& reason)
 {
     // A lost device is tried again by the link; a watch goes on meanwhile.
-    if (watch_json_)
-        std::fprintf(stderr, "plenvo-ctl: %s\n", qPrintable(reason));
+    // A network line whose first connection failed is not: the wait ends
+    // and says why.
+    if (link_.retrying()) {
+        if (watch_json_)
+            std::fprintf(stderr, "plenvo-ctl: %s\n", qPrintable(reason));
+    } else if (waiting_) {
+        waiting_->quit();
+    }
 }
 
 void DirectUnit::link_frame_applied(const protocol::Frame& frame, int)

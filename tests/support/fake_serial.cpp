@@ -1,5 +1,7 @@
 #include "support/fake_serial.h"
 
+#include <utility>
+
 #include "sim/unit.h"
 
 namespace plenvo::testing {
@@ -43,6 +45,7 @@ bool FakeSerial::set_port_open(bool open)
 {
     if (!open) {
         open_ = false;
+        connecting_ = false;
         return true;
     }
     ++open_attempts;
@@ -50,6 +53,8 @@ bool FakeSerial::set_port_open(bool open)
         return false;
     open_ = true;
     lost_ = false;
+    connecting_ = connects_later;
+    waiting_.clear();
     ++open_count;
     if (device_of)
         opened_device = device_of(comm_port);
@@ -66,10 +71,41 @@ bool FakeSerial::output(const QByteArray& bytes)
     if (!open_ || lost_ || bytes.size() != protocol::kFrameSize)
         return false;
     const protocol::Frame frame{uint8_t(bytes[0]), uint8_t(bytes[1]), uint8_t(bytes[2])};
+    if (connecting_) {
+        waiting_.push_back(frame);
+        return true;
+    }
     sent.push_back({platform_.now(), frame});
     if (on_frame)
         on_frame(frame);
     return true;
+}
+
+
+void FakeSerial::connect_now()
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    for (const protocol::Frame& frame : std::exchange(waiting_, {})) {
+        sent.push_back({platform_.now(), frame});
+        if (on_frame)
+            on_frame(frame);
+    }
+    if (on_connection_settled)
+        on_connection_settled();
+}
+
+void FakeSerial::fail_connection(const QString& reason)
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    lost_ = true;
+    error = reason;
+    waiting_.clear();
+    if (on_connection_settled)
+        on_connection_settled();
 }
 
 }  // namespace plenvo::testing

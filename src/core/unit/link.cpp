@@ -87,7 +87,8 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
       timQueue_(platform.make_timer(0)),
       timOkReply_(platform.make_timer(kOkReplyMs)),
       timNoAnswer_(platform.make_timer(kNoAnswerMs)),
-      timReopen_(platform.make_timer(kReopenMs))
+      timReopen_(platform.make_timer(kReopenMs)),
+      timConnect_(platform.make_timer(0))
 {
     timRx_->on_tick = [this] { timRx_Timer(); };
     timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
@@ -96,9 +97,14 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
     timOkReply_->on_tick = [this] { ask_again_for_state(); };
     timNoAnswer_->on_tick = [this] { no_answer(); };
     timReopen_->on_tick = [this] { try_reopening(); };
+    timConnect_->on_tick = [this] { connection_settled(); };
+    serial_.on_connection_settled = [this] { timConnect_->set_enabled(true); };
 }
 
-Link::~Link() = default;
+Link::~Link()
+{
+    serial_.on_connection_settled = nullptr;
+}
 
 QString Link::line_problem(int port) const
 {
@@ -111,6 +117,7 @@ bool Link::open_port(int port)
     listener_.link_message(QString());
     // The user's choice of port ends any waiting for a lost device.
     timReopen_->set_enabled(false);
+    reconnecting_ = false;
     const bool opened = open_line(port);
     if (!opened) {
         listener_.link_message(cant_work(port));
@@ -126,7 +133,8 @@ bool Link::open_line(int port)
     if (in_flight_)
         end_command(false);
     const bool opened = [&] {
-        if (state_.port_ok)
+        // A connection still being made is abandoned too.
+        if (state_.port_ok || awaiting_connection_)
             serial_.set_port_open(false);
         serial_.set_comm_port(port);
         if (!serial_.set_settings(QString::fromLatin1(kLineSettings)) || !serial_.set_port_open(true))
@@ -140,7 +148,10 @@ bool Link::open_line(int port)
 
     ++port_generation_;
     state_.port_ok = opened;
-    timRx_->set_enabled(opened);
+    awaiting_connection_ = opened && serial_.connecting();
+    timConnect_->set_enabled(false);
+    // A line still connecting is read once it is connected.
+    timRx_->set_enabled(opened && !awaiting_connection_);
     timNoAnswer_->set_enabled(false);
     // The received bytes were just discarded; a partial frame kept from
     // before would be completed by unrelated bytes.
@@ -154,9 +165,64 @@ void Link::close_port()
     serial_.set_port_open(false);
     ++port_generation_;
     state_.port_ok = false;
+    awaiting_connection_ = false;
+    reconnecting_ = false;
+    timConnect_->set_enabled(false);
     timRx_->set_enabled(false);
     if (in_flight_)
         end_command(false);
+    // Commands that waited for a connection are refused now.
+    if (!queued_.empty() && !state_.tx_busy)
+        timQueue_->set_enabled(true);
+}
+
+// A network line's connection was made or has failed.
+void Link::connection_settled()
+{
+    timConnect_->set_enabled(false);
+    if (!awaiting_connection_ || serial_.connecting())
+        return;
+    awaiting_connection_ = false;
+    if (serial_.device_lost()) {
+        if (!reconnecting_) {
+            cannot_connect();
+            return;
+        }
+        reconnecting_ = false;
+        const QString reason = serial_.error_text();
+        serial_.set_port_open(false);
+        reopen_failed(reason);
+        return;
+    }
+    timRx_->set_enabled(true);
+    line_problems_[state_.com_port].clear();
+    if (reconnecting_) {
+        reconnecting_ = false;
+        state_.port_ok = true;
+        reopened();
+        return;
+    }
+    // The unit's second to answer a state request counts from now.
+    if (timNoAnswer_->enabled()) {
+        timNoAnswer_->set_enabled(false);
+        timNoAnswer_->set_enabled(true);
+    }
+    listener_.link_port_changed();
+    send_queued();
+}
+
+// The connection of a port opened on purpose failed: the port cannot work,
+// as when its opening fails at once.
+void Link::cannot_connect()
+{
+    const int port = state_.com_port;
+    const QString reason = serial_.error_text();
+    close_port();
+    timNoAnswer_->set_enabled(false);
+    line_problems_[port] = reason;
+    listener_.link_message(cant_work(port));
+    listener_.link_port_failed(port, reason);
+    listener_.link_port_changed();
 }
 
 // The device behind an open port went away: shown as a port that cannot
@@ -164,30 +230,51 @@ void Link::close_port()
 void Link::report_port_lost()
 {
     const QString reason = serial_.error_text();
+    const int wait_ms = kReopenMs;
     close_port();
-    timReopen_->set_interval(kReopenMs);
-    line_problems_[state_.com_port] = lost_problem(reason, kReopenMs);
+    timReopen_->set_interval(wait_ms);
+    timReopen_->set_enabled(true);
+    line_problems_[state_.com_port] = lost_problem(reason, wait_ms);
     listener_.link_message(cant_work(state_.com_port));
     listener_.link_port_failed(state_.com_port, reason);
     listener_.link_port_changed();
-    timReopen_->set_enabled(true);
 }
 
 // A lost device that is back is opened again, and the unit asked for its
-// state: it may have changed meanwhile.
+// state: it may have changed meanwhile. A network line is shown as open
+// only once it is connected again.
 void Link::try_reopening()
 {
+    const QString problem = line_problem(state_.com_port);
     if (!open_line(state_.com_port)) {
-        if (serial_.network_line())
-            timReopen_->set_interval(std::min(2 * timReopen_->interval(), kReopenNetworkMaxMs));
-        line_problems_[state_.com_port] = lost_problem(serial_.error_text(), timReopen_->interval());
-        listener_.link_port_changed();
+        reopen_failed(serial_.error_text());
         return;
     }
+    if (!awaiting_connection_) {
+        reopened();
+        return;
+    }
+    state_.port_ok = false;
+    reconnecting_ = true;
+    timReopen_->set_enabled(false);
+    line_problems_[state_.com_port] = problem;
+}
+
+void Link::reopened()
+{
     timReopen_->set_enabled(false);
     listener_.link_message(QString());
     listener_.link_port_changed();
     request_state();
+}
+
+void Link::reopen_failed(const QString& reason)
+{
+    if (serial_.network_line())
+        timReopen_->set_interval(std::min(2 * timReopen_->interval(), kReopenNetworkMaxMs));
+    line_problems_[state_.com_port] = lost_problem(reason, timReopen_->interval());
+    timReopen_->set_enabled(true);
+    listener_.link_port_changed();
 }
 
 void Link::tx_cmd(uint8_t first, uint8_t second, int value, TxDone done)
@@ -206,8 +293,9 @@ void Link::tx_cmd(uint8_t first, uint8_t second, int value, TxDone done)
     Pending command{{first, second, uint8_t(value)}, std::move(callers)};
     choose(command.frame);
     // Inside a poll the answer would be read before the bytes still to be
-    // applied from that poll.
-    if (!state_.tx_busy && !polling_) {
+    // applied from that poll. A line still connecting takes it once it is
+    // connected.
+    if (!state_.tx_busy && !polling_ && !awaiting_connection_) {
         send_now(std::move(command));
         return;
     }
@@ -234,6 +322,9 @@ void Link::request_state(TxDone done)
 
 void Link::no_answer()
 {
+    // The unit is asked once the line is connected.
+    if (awaiting_connection_)
+        return;
     timNoAnswer_->set_enabled(false);
     if (!state_.port_ok)
         return;
@@ -362,7 +453,7 @@ void Link::queue(Pending command)
 void Link::send_queued()
 {
     timQueue_->set_enabled(false);
-    if (state_.tx_busy || polling_ || queued_.empty())
+    if (state_.tx_busy || polling_ || awaiting_connection_ || queued_.empty())
         return;
     Pending next = std::move(queued_.front());
     queued_.erase(queued_.begin());
