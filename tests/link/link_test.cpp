@@ -219,6 +219,8 @@ TEST_F(LinkAloneTest, EachPortKeepsItsOwnReasonForNotWorking)
 TEST_F(LinkAloneTest, ALostNetworkLineIsTriedAgainLessAndLessOften)
 {
     serial.network = true;
+    // Held long enough not to look taken over by another client.
+    platform.run_for(5000);
     serial.error = "socket://10.0.0.9:4999: connection refused";
     serial.lose_device();
     serial.openable = {};
@@ -389,6 +391,47 @@ TEST_F(ConnectingLinkTest, AReconnectionShowsThePortOpenOnlyOnceConnectedAndFail
     EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"AL 0"}));
     EXPECT_TRUE(listener.messages.back().isEmpty());
     EXPECT_TRUE(link.line_problem(1).isEmpty());
+}
+
+TEST_F(ConnectingLinkTest, ALineCutOffRightAfterConnectingAgainWaitsLongerAndSaysAnotherClientHoldsIt)
+{
+    serial.connects_later = false;
+    ASSERT_TRUE(link.open_port(1));
+    struct Round {
+        uint64_t held_ms;
+        uint64_t wait_s;
+        bool another_client;
+        bool refused_first = false;
+    };
+    // Each time it gets the line back it is cut off again after `held_ms`.
+    const Round rounds[] = {
+        {1000, 1, false},  // once may be a server that restarted
+        {1000, 10, true}, {1500, 20, true}, {500, 40, true}, {1000, 60, true}, {1000, 60, true},
+        {5000, 1, false},  // held for a while: a far end that went away
+        {1000, 1, false}, {1000, 10, true},  // and the waits start again
+        {1000, 30, true, true},  // refused after 20 s, then 10 s: the far end is away, not held
+        {1000, 1, false},
+    };
+    for (const Round& round : rounds) {
+        SCOPED_TRACE(round.held_ms);
+        platform.after(round.held_ms, [this] { serial.lose_device(); });
+        for (int ms = 0; ms < 10000 && state.port_ok; ++ms)
+            platform.yield();
+        ASSERT_FALSE(state.port_ok);
+        const uint64_t cut = platform.now();
+        EXPECT_EQ(listener.failures.back().contains("another client holds the line"), round.another_client)
+            << listener.failures.back().toStdString();
+        EXPECT_EQ(link.line_problem(1).contains("another client holds the line"), round.another_client);
+        if (round.refused_first) {
+            serial.openable = {};
+            for (int ms = 0; ms < 70000 && link.line_problem(1).contains("another client"); ++ms)
+                platform.yield();
+            serial.openable = {1};
+        }
+        const std::optional<uint64_t> back = run_until_open(70000);
+        ASSERT_TRUE(back);
+        EXPECT_EQ((*back - cut) / 1000, round.wait_s);
+    }
 }
 
 }  // namespace

@@ -42,6 +42,17 @@ const char* const kNoAnswerHint =
 // A local device is back within a second of being plugged in again; a
 // network line whose far end restarts is asked less and less often.
 constexpr int kReopenNetworkMaxMs = 10000;
+// A server that serves one client at a time cuts off the one before when
+// the next connects. A network line cut off this soon after connecting,
+// twice in a row, was taken over by another client, which a reconnection
+// would cut off in turn: it waits longer and longer before it tries again,
+// so that the other keeps the line. (Once may be a server that restarts.)
+// The first wait is well above this time, so that the other client's own
+// reconnection does not look early to it.
+constexpr int kCutOffEarlyMs = 3000;
+constexpr int kEarlyCutsHeldElsewhere = 2;
+constexpr int kHeldElsewhereFirstWaitMs = 10000;
+constexpr int kHeldElsewhereMaxWaitMs = 60000;
 
 QString lost_problem(const QString& reason, int retry_ms)
 {
@@ -118,6 +129,7 @@ bool Link::open_port(int port)
     // The user's choice of port ends any waiting for a lost device.
     timReopen_->set_enabled(false);
     reconnecting_ = false;
+    early_cuts_ = 0;
     const bool opened = open_line(port);
     if (!opened) {
         listener_.link_message(cant_work(port));
@@ -150,6 +162,7 @@ bool Link::open_line(int port)
     state_.port_ok = opened;
     awaiting_connection_ = opened && serial_.connecting();
     timConnect_->set_enabled(false);
+    connected_at_ = platform_.tick_count();
     // A line still connecting is read once it is connected.
     timRx_->set_enabled(opened && !awaiting_connection_);
     timNoAnswer_->set_enabled(false);
@@ -194,6 +207,7 @@ void Link::connection_settled()
         reopen_failed(reason);
         return;
     }
+    connected_at_ = platform_.tick_count();
     timRx_->set_enabled(true);
     line_problems_[state_.com_port].clear();
     if (reconnecting_) {
@@ -229,8 +243,16 @@ void Link::cannot_connect()
 // work, so the user knows to pick the port again once it is back.
 void Link::report_port_lost()
 {
-    const QString reason = serial_.error_text();
-    const int wait_ms = kReopenMs;
+    QString reason = serial_.error_text();
+    int wait_ms = kReopenMs;
+    const uint32_t lasted_ms = platform_.tick_count() - connected_at_;
+    early_cuts_ = serial_.network_line() && lasted_ms < uint32_t(kCutOffEarlyMs) ? std::min(early_cuts_ + 1, 8) : 0;
+    if (early_cuts_ >= kEarlyCutsHeldElsewhere) {
+        wait_ms = std::min(kHeldElsewhereFirstWaitMs << (early_cuts_ - kEarlyCutsHeldElsewhere),
+                           kHeldElsewhereMaxWaitMs);
+        reason += QStringLiteral(" %1 s after connecting: another client holds the line")
+                      .arg(double(lasted_ms) / 1000.0, 0, 'f', 1);
+    }
     close_port();
     timReopen_->set_interval(wait_ms);
     timReopen_->set_enabled(true);
@@ -270,6 +292,8 @@ void Link::reopened()
 
 void Link::reopen_failed(const QString& reason)
 {
+    // The far end is away rather than held by another client.
+    early_cuts_ = 0;
     if (serial_.network_line())
         timReopen_->set_interval(std::min(2 * timReopen_->interval(), kReopenNetworkMaxMs));
     line_problems_[state_.com_port] = lost_problem(reason, timReopen_->interval());

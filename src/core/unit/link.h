@@ -168,6 +168,10 @@ private:
     // after its device was lost.
     bool awaiting_connection_ = false;
     bool reconnecting_ = false;
+    // When the line was last opened or connected.
+    uint32_t connected_at_ = 0;
+    // Network lines cut off one after the other right after connecting.
+    int early_cuts_ = 0;
 
     // The command on the line, whether its answer has been applied, and
     // when it was first sent.
