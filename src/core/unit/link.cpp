@@ -334,6 +334,8 @@ void Link::tx_cmd(uint8_t first, uint8_t second, int value, TxDone done)
             in_flight_->done.push_back(std::move(caller));
         return;
     }
+    if (awaiting_connection_)
+        trace::line(QStringLiteral("held"), frame_text(command.frame));
     queue(std::move(command));
 }
 
