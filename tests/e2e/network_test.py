@@ -25,13 +25,12 @@ from panel_driver import CANT_WORK_1, FRAME_WAIT_S, SETTLE_S, STATE_ORDER, YUV, 
 WHOLE_FILE_LIMIT_S = 80
 # A lost network line is tried again after 1, 2 and 4 s.
 RECONNECT_WAIT_S = 8
-# A client cut off sooner than this after connecting, twice in a row,
-# backs off, for 10 s the first time, and says why.
+# A client cut off within 3 s of connecting twice in a row backs off (10 s
+# the first time) and says why; several rounds of two clients cutting each
+# other off fit in SETTLED_FOR_S.
 CUT_OFF_EARLY_S = 3
-HELD_ELSEWHERE = "another client holds the line"
-# Long enough for several rounds of the two cutting each other off, short
-# of the backed-off client's first retry.
 SETTLED_FOR_S = 6
+HELD_ELSEWHERE = "another client holds the line"
 
 
 def through_ser2net(telnet):
@@ -84,7 +83,6 @@ def two_clients_settle(rig):
     # line.
     time.sleep(CUT_OFF_EARLY_S + SETTLE_S)
     _, trace_mark = rig.marks()
-    connections = rig.sim.stderr_text().count("panel connected")
     watcher = harness.Process([os.path.join(rig.session.bin_dir, "plenvo-ctl"), "--port", rig.sim.device, "watch"],
                               rig.session.folder, "plenvo-ctl-watch", rig.session.env,
                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
@@ -92,13 +90,9 @@ def two_clients_settle(rig):
         wait_for(lambda: HELD_ELSEWHERE in watcher.stderr_text(), 3 * FRAME_WAIT_S,
                  f"'{HELD_ELSEWHERE}' from plenvo-ctl watch")
         settled_mark = len(rig.trace())
-        cut_offs = rig.messages(trace_mark).count(CANT_WORK_1)
-        expect(cut_offs == 2, f"the panel was cut off {cut_offs} times before the client gave way, not twice")
         time.sleep(SETTLED_FOR_S)
-        cut_offs = rig.messages(settled_mark).count(CANT_WORK_1)
-        expect(cut_offs == 0, f"the panel was cut off {cut_offs} more times")
-        made = rig.sim.stderr_text().count("panel connected") - connections
-        expect(made == 4, f"{made} connections to the unit, not two of the client's and two of the panel's")
+        cut_offs = [rig.messages(mark).count(CANT_WORK_1) for mark in (trace_mark, settled_mark)]
+        expect(cut_offs == [2, 0], f"the panel was cut off {cut_offs[0]} times, {cut_offs[1]} after the client gave way")
         said = [line for line in watcher.stderr_text().splitlines() if line.startswith("plenvo-ctl: ")]
         expect(len(said) == 2 and HELD_ELSEWHERE in said[-1], f"plenvo-ctl watch said {said}")
         expect(watcher.running(), "plenvo-ctl watch gave up")

@@ -258,13 +258,9 @@ TEST_F(LinkAloneTest, ALostDeviceClosesThePortAndSaysSo)
 // A network line opens at once and connects afterwards.
 class ConnectingLinkTest : public LinkAloneTest {
 protected:
-    ConnectingLinkTest()
-    {
-        serial.network = true;
-        serial.connects_later = true;
-    }
+    ConnectingLinkTest() { serial.network = true; }
 
-    // Runs the clock until the port is open again, at most `ms`; when.
+    // Runs the clock until the port is open, at most `ms`; when.
     std::optional<uint64_t> run_until_open(uint64_t ms)
     {
         for (const uint64_t end = platform.now() + ms; platform.now() < end; platform.yield())
@@ -272,122 +268,71 @@ protected:
                 return platform.now();
         return std::nullopt;
     }
-
-    size_t said_count(const char* text) const { return size_t(std::ranges::count(listener.messages, QString::fromLatin1(text))); }
 };
 
-TEST_F(ConnectingLinkTest, CommandsWaitForTheConnectionAndGoOutOnceRightAfterIt)
+TEST_F(ConnectingLinkTest, CommandsWaitForTheConnectionAndGoOutRightAfterItOrAreRefusedWhenItFails)
 {
-    struct Case {
-        const char* unit;
-        bool answers;
-    };
-    for (const Case c : {Case{"answering", true}, Case{"silent", false}}) {
-        SCOPED_TRACE(c.unit);
+    const QString refused = "socket://127.0.0.1:4999: connection refused";
+    enum class Then { Answers, IsSilent, IsRefused };
+    for (const Then then : {Then::Answers, Then::IsSilent, Then::IsRefused}) {
+        SCOPED_TRACE(int(then));
         serial.on_frame = nullptr;
-        if (c.answers)
+        if (then != Then::IsSilent)
             answering();
         listener.messages.clear();
         serial.sent.clear();
+        serial.connects_later = true;
         ASSERT_TRUE(link.open_port(1));
         EXPECT_TRUE(state.port_ok) << "shown open while it connects";
-        EXPECT_TRUE(link.connecting());
-        std::optional<TxResult> al;
         std::optional<TxResult> ou;
-        link.request_state([&al](TxResult r) { al = r; });
+        link.request_state();
         link.tx_cmd('O', 'U', 3, [&ou](TxResult r) { ou = r; });
-
         // Longer than a command's time-out and the unit's second to answer.
         platform.run_for(1500);
-        EXPECT_TRUE(serial.sent.empty()) << "nothing on the line before it is connected";
-        EXPECT_FALSE(al.has_value() || ou.has_value());
-        EXPECT_EQ(said_count(kTxFail), 0u);
-        EXPECT_EQ(said_count("COM1: no answer !"), 0u);
+        EXPECT_TRUE(serial.sent.empty() && !ou && listener.messages.size() == 1u);
 
-        const uint64_t connected = platform.now();
-        serial.connect_now();
+        const uint64_t settled = platform.now();
+        serial.settle_connection(then == Then::IsRefused ? refused : QString());
         platform.run_for(900);
-        ASSERT_FALSE(serial.sent.empty());
-        EXPECT_LE(serial.sent.front().at - connected, 1u) << "the state request goes out at once";
-        EXPECT_EQ(serial.sent_with('A', 'L').size(), 1u);
-        // Sent 0.2 s after the state request and re-sent until answered.
-        EXPECT_EQ(serial.sent_with('O', 'U').size(), c.answers ? 1u : 4u);
-        EXPECT_EQ(said_count("COM1: no answer !"), 0u) << "the unit's second counts from the connection";
+        EXPECT_FALSE(listener.said("COM1: no answer !")) << "the unit's second counts from the connection";
         platform.run_for(1600);
-        EXPECT_EQ(al, TxResult::Answered) << "no answer is awaited for it";
-        EXPECT_EQ(ou, c.answers ? TxResult::Answered : TxResult::Failed);
-        EXPECT_EQ(said_count("COM1: no answer !"), c.answers ? 0u : 1u);
-        EXPECT_FALSE(link.connecting());
-        EXPECT_TRUE(link.timRx().enabled());
+        if (then == Then::IsRefused) {
+            EXPECT_EQ(ou, TxResult::Refused);
+            EXPECT_EQ(listener.messages.back(), "COM1: can't work !");
+            EXPECT_EQ(listener.failures.back(), refused);
+            EXPECT_EQ(link.line_problem(1), refused) << "as an opening that fails at once";
+            const int attempts = serial.open_attempts;
+            platform.run_for(30000);
+            EXPECT_EQ(serial.open_attempts, attempts) << "not tried again";
+            continue;
+        }
+        EXPECT_LE(serial.sent.at(0).at - settled, 1u) << "the state request goes out at once";
+        EXPECT_EQ(serial.sent_with('O', 'U').size(), then == Then::Answers ? 1u : 5u);
+        EXPECT_EQ(ou, then == Then::Answers ? TxResult::Answered : TxResult::Failed);
+        EXPECT_EQ(listener.said("COM1: no answer !"), then == Then::IsSilent);
     }
 }
 
-TEST_F(ConnectingLinkTest, AFailedConnectionIsAPortThatCannotWorkAndIsNotTriedAgain)
+TEST_F(ConnectingLinkTest, AReconnectionIsShownOnlyOnceConnectedAndAFailedOneIsTriedAgainLater)
 {
-    const QString reasons[] = {
-        "socket://127.0.0.1:4999: connection refused",
-        "socket://rack7.example:4999: host not found",
-        "rfc2217://127.0.0.1:4001: no connection within 3 s",
-    };
-    for (const QString& reason : reasons) {
-        SCOPED_TRACE(reason.toStdString());
-        ASSERT_TRUE(link.open_port(1));
-        std::optional<TxResult> waiting;
-        link.tx_cmd('P', 'W', 1, [&waiting](TxResult r) { waiting = r; });
-        platform.after(300, [&] { serial.fail_connection(reason); });
-        platform.run_for(400);
-
-        EXPECT_FALSE(state.port_ok);
-        EXPECT_FALSE(link.connecting());
-        EXPECT_EQ(waiting, TxResult::Refused);
-        EXPECT_EQ(listener.messages.back(), "COM1: can't work !");
-        EXPECT_EQ(listener.failures.back(), reason);
-        EXPECT_EQ(link.line_problem(1), reason) << "as an opening that fails at once";
-        const int attempts = serial.open_attempts;
-        platform.run_for(30000);
-        EXPECT_EQ(serial.open_attempts, attempts);
-        EXPECT_TRUE(serial.sent.empty());
-    }
-}
-
-TEST_F(ConnectingLinkTest, AReconnectionShowsThePortOpenOnlyOnceConnectedAndFailuresBackOff)
-{
-    serial.connects_later = false;
-    ASSERT_TRUE(link.open_port(1));
     platform.run_for(5000);
     serial.connects_later = true;
     serial.lose_device();
-    platform.run_for(150);
-    ASSERT_FALSE(state.port_ok);
     answering();
-
-    // Every attempt connects for 50 ms and is refused.
-    std::vector<uint64_t> attempts;
-    const uint64_t lost = platform.now();
-    for (const uint64_t end = platform.now() + 50000; platform.now() < end; platform.yield()) {
-        if (serial.connecting() && (attempts.empty() || attempts.back() + 50 < platform.now())) {
-            attempts.push_back(platform.now());
-            EXPECT_FALSE(state.port_ok) << "still shown as not working";
-            platform.after(50, [this] { serial.fail_connection("socket://127.0.0.1:4999: connection refused"); });
-        }
+    for (const QString failure : {"socket://127.0.0.1:4999: connection refused", ""}) {
+        platform.run_for(150);
+        const QString problem = link.line_problem(1);
+        // The next attempt, a second after the loss or two after the refusal.
+        for (int ms = 0; ms < 2500 && !serial.connecting(); ++ms)
+            platform.yield();
+        ASSERT_TRUE(serial.connecting());
+        platform.run_for(500);
+        EXPECT_FALSE(state.port_ok) << "shown open only once connected";
+        EXPECT_EQ(link.line_problem(1), problem);
+        serial.settle_connection(failure);
+        platform.run_for(10);
+        EXPECT_EQ(state.port_ok, failure.isEmpty());
     }
-    std::vector<uint64_t> waits;
-    for (size_t i = 0; i < attempts.size(); ++i)
-        waits.push_back((attempts[i] - (i == 0 ? lost : attempts[i - 1] + 50) + 50) / 1000);
-    EXPECT_EQ(waits, (std::vector<uint64_t>{1, 2, 4, 8, 10, 10, 10}));
-    EXPECT_TRUE(link.line_problem(1).contains("connection refused"));
-    EXPECT_TRUE(link.line_problem(1).contains("every 10 s"));
-    EXPECT_TRUE(serial.sent.empty());
-
-    // The next attempt connects: open again, the message cleared, the unit asked.
-    for (int ms = 0; ms < 11000 && !serial.connecting(); ++ms)
-        platform.yield();
-    ASSERT_TRUE(serial.connecting());
-    const QString problem = link.line_problem(1);
-    serial.connect_now();
-    EXPECT_EQ(link.line_problem(1), problem) << "kept while connecting";
-    ASSERT_TRUE(run_until_open(10));
-    platform.run_for(500);
     EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"AL 0"}));
     EXPECT_TRUE(listener.messages.back().isEmpty());
     EXPECT_TRUE(link.line_problem(1).isEmpty());
@@ -395,13 +340,11 @@ TEST_F(ConnectingLinkTest, AReconnectionShowsThePortOpenOnlyOnceConnectedAndFail
 
 TEST_F(ConnectingLinkTest, ALineCutOffRightAfterConnectingAgainWaitsLongerAndSaysAnotherClientHoldsIt)
 {
-    serial.connects_later = false;
-    ASSERT_TRUE(link.open_port(1));
     struct Round {
         uint64_t held_ms;
         uint64_t wait_s;
         bool another_client;
-        bool refused_first = false;
+        bool retry_refused = false;
     };
     // Each time it gets the line back it is cut off again after `held_ms`.
     const Round rounds[] = {
@@ -417,12 +360,10 @@ TEST_F(ConnectingLinkTest, ALineCutOffRightAfterConnectingAgainWaitsLongerAndSay
         platform.after(round.held_ms, [this] { serial.lose_device(); });
         for (int ms = 0; ms < 10000 && state.port_ok; ++ms)
             platform.yield();
-        ASSERT_FALSE(state.port_ok);
         const uint64_t cut = platform.now();
-        EXPECT_EQ(listener.failures.back().contains("another client holds the line"), round.another_client)
-            << listener.failures.back().toStdString();
+        EXPECT_EQ(listener.failures.back().contains("another client holds the line"), round.another_client);
         EXPECT_EQ(link.line_problem(1).contains("another client holds the line"), round.another_client);
-        if (round.refused_first) {
+        if (round.retry_refused) {
             serial.openable = {};
             for (int ms = 0; ms < 70000 && link.line_problem(1).contains("another client"); ++ms)
                 platform.yield();

@@ -1,7 +1,5 @@
 #include "support/fake_serial.h"
 
-#include <utility>
-
 #include "sim/unit.h"
 
 namespace plenvo::testing {
@@ -54,7 +52,6 @@ bool FakeSerial::set_port_open(bool open)
     open_ = true;
     lost_ = false;
     connecting_ = connects_later;
-    waiting_.clear();
     ++open_count;
     if (device_of)
         opened_device = device_of(comm_port);
@@ -71,39 +68,20 @@ bool FakeSerial::output(const QByteArray& bytes)
     if (!open_ || lost_ || bytes.size() != protocol::kFrameSize)
         return false;
     const protocol::Frame frame{uint8_t(bytes[0]), uint8_t(bytes[1]), uint8_t(bytes[2])};
-    if (connecting_) {
-        waiting_.push_back(frame);
-        return true;
-    }
     sent.push_back({platform_.now(), frame});
     if (on_frame)
         on_frame(frame);
     return true;
 }
 
-
-void FakeSerial::connect_now()
+void FakeSerial::settle_connection(const QString& failure)
 {
     if (!connecting_)
         return;
     connecting_ = false;
-    for (const protocol::Frame& frame : std::exchange(waiting_, {})) {
-        sent.push_back({platform_.now(), frame});
-        if (on_frame)
-            on_frame(frame);
-    }
-    if (on_connection_settled)
-        on_connection_settled();
-}
-
-void FakeSerial::fail_connection(const QString& reason)
-{
-    if (!connecting_)
-        return;
-    connecting_ = false;
-    lost_ = true;
-    error = reason;
-    waiting_.clear();
+    lost_ = !failure.isEmpty();
+    if (lost_)
+        error = failure;
     if (on_connection_settled)
         on_connection_settled();
 }

@@ -50,11 +50,10 @@ public:
     void lose_device() { lost_ = true; }
 
     // Openings connect later, as a network line's do: the port is open and
-    // connecting until connect_now() or fail_connection(). Frames output
-    // meanwhile wait and count as sent once the connection is made.
+    // connecting until settle_connection(), which makes the connection or,
+    // given a reason, fails it.
     bool connects_later = false;
-    void connect_now();
-    void fail_connection(const QString& reason);
+    void settle_connection(const QString& failure = {});
 
     // Frames sent with these letters.
     std::vector<protocol::Frame> sent_with(char first, char second) const;
@@ -89,7 +88,6 @@ private:
     bool open_ = false;
     bool lost_ = false;
     bool connecting_ = false;
-    std::vector<protocol::Frame> waiting_;
 };
 
 }  // namespace plenvo::testing
