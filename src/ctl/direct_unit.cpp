@@ -38,7 +38,11 @@ DirectUnit::DirectUnit(Platform& platform, SerialControl& serial, QString device
     });
     // A lost device is tried again by the link; a watch goes on meanwhile.
     QObject::connect(&model_, &UnitModel::port_failed, &model_, [this](int, const QString& reason) {
-        if (watch_json_)
+        // A network line whose first connection failed is not tried again:
+        // the watch ends and says why.
+        if (!model_.link().retrying() && watch_ended_)
+            std::exchange(watch_ended_, {})(reason.toStdString());
+        else if (watch_json_)
             std::fprintf(stderr, "plenvo-ctl: %s\n", qPrintable(reason));
     });
 }
@@ -162,10 +166,11 @@ void DirectUnit::apply_failed(size_t index, const std::string& reason)
     std::exchange(apply_done_, {})(failure);
 }
 
-void DirectUnit::watch(bool json, Done)
+void DirectUnit::watch(bool json, Done ended)
 {
-    // Until the program is interrupted.
+    // Until the program is interrupted, or the line cannot be had at all.
     watch_json_ = json;
+    watch_ended_ = std::move(ended);
 }
 
 }  // namespace plenvo::ctl

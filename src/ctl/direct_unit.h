@@ -53,6 +53,7 @@ private:
     std::vector<control::Assignment> settings_;
     Done apply_done_;
     std::optional<bool> watch_json_;
+    Done watch_ended_;
 };
 
 }  // namespace plenvo::ctl

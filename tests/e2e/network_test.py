@@ -5,21 +5,32 @@ in front of the simulated unit's pseudo-terminal, as raw TCP
 on plenvo-sim serving TCP itself. Each line carries the state request and
 its 19 reports, a click and its answer, and a report of 255, the byte
 Telnet escapes. plenvo-sim serves one client at a time: a new one cuts off
-the panel, which then finds its line lost.
+the panel, which then finds its line lost; a second client that keeps
+coming back (plenvo-ctl watch) settles with the panel instead of the two
+cutting each other off.
 
 Usage: network_test.py BIN_DIR   (the folder holding plenvo and plenvo-sim)
 """
 
+import os
 import socket
+import subprocess
 import time
 
-from harness import expect
+import harness
+from harness import expect, wait_for
 from link_test import closes_cleanly, state_request_syncs
-from panel_driver import CANT_WORK_1, FRAME_WAIT_S, STATE_ORDER, YUV, run_checks
+from panel_driver import CANT_WORK_1, FRAME_WAIT_S, SETTLE_S, STATE_ORDER, YUV, run_checks
 
 WHOLE_FILE_LIMIT_S = 80
 # A lost network line is tried again after 1, 2 and 4 s.
 RECONNECT_WAIT_S = 8
+# A client cut off within 3 s of connecting twice in a row backs off (10 s
+# the first time) and says why; several rounds of two clients cutting each
+# other off fit in SETTLED_FOR_S.
+CUT_OFF_EARLY_S = 3
+SETTLED_FOR_S = 6
+HELD_ELSEWHERE = "another client holds the line"
 
 
 def through_ser2net(telnet):
@@ -64,6 +75,33 @@ def new_client_cuts_off_the_panel(rig):
         rig.wait_trace("msg", CANT_WORK_1, trace_mark)
 
 
+def two_clients_settle(rig):
+    # The panel has held the line for a while when plenvo-ctl watch, a
+    # client of its own, connects and cuts it off. Each takes the line back
+    # at its first retry, until the client has been cut off right after
+    # connecting twice: it backs off and says why, and the panel keeps the
+    # line.
+    time.sleep(CUT_OFF_EARLY_S + SETTLE_S)
+    _, trace_mark = rig.marks()
+    watcher = harness.Process([os.path.join(rig.session.bin_dir, "plenvo-ctl"), "--port", rig.sim.device, "watch"],
+                              rig.session.folder, "plenvo-ctl-watch", rig.session.env,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    try:
+        wait_for(lambda: HELD_ELSEWHERE in watcher.stderr_text(), 3 * FRAME_WAIT_S,
+                 f"'{HELD_ELSEWHERE}' from plenvo-ctl watch")
+        settled_mark = len(rig.trace())
+        time.sleep(SETTLED_FOR_S)
+        cut_offs = [rig.messages(mark).count(CANT_WORK_1) for mark in (trace_mark, settled_mark)]
+        expect(cut_offs == [2, 0], f"the panel was cut off {cut_offs[0]} times, {cut_offs[1]} after the client gave way")
+        said = [line for line in watcher.stderr_text().splitlines() if line.startswith("plenvo-ctl: ")]
+        expect(len(said) == 2 and HELD_ELSEWHERE in said[-1], f"plenvo-ctl watch said {said}")
+        expect(watcher.running(), "plenvo-ctl watch gave up")
+        click_answered(rig)
+    finally:
+        watcher.stop()
+    expect(not watcher.sanitizer_reports(), "sanitizer report from plenvo-ctl watch")
+
+
 def dropped_and_restored(rig):
     # The serial server goes away, and the unit is switched to 576P at its
     # own front panel meanwhile: once the server is back the panel finds
@@ -89,4 +127,5 @@ if __name__ == "__main__":
         ({"ports": through_ser2net(telnet=False)}, SER2NET_STEPS),
         ({"ports": through_ser2net(telnet=True)}, SER2NET_STEPS),
         ({"sim_options": ["--tcp", "127.0.0.1:0"]}, STEPS[:-1] + [new_client_cuts_off_the_panel, closes_cleanly]),
+        ({"sim_options": ["--tcp", "127.0.0.1:0"]}, [two_clients_settle, closes_cleanly]),
     ], limit=WHOLE_FILE_LIMIT_S)

@@ -221,6 +221,8 @@ TEST_F(LinkAloneTest, EachPortKeepsItsOwnReasonForNotWorking)
 TEST_F(LinkAloneTest, ALostNetworkLineIsTriedAgainLessAndLessOften)
 {
     serial.network = true;
+    // Held long enough not to look taken over by another client.
+    platform.run_for(5000);
     serial.error = "socket://10.0.0.9:4999: connection refused";
     serial.lose_device();
     serial.openable = {};
@@ -423,6 +425,126 @@ TEST_F(LinkAloneTest, ACommandAskedForFromTheOutcomeOfAnotherGoesOutWhole)
                                                                         {"AL", TxResult::Answered}}));
     EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"BR 40", "AL 0"}));
     EXPECT_TRUE(link.idle());
+}
+
+// A network line opens at once and connects afterwards.
+class ConnectingLinkTest : public LinkAloneTest {
+protected:
+    ConnectingLinkTest() { serial.network = true; }
+
+    // Runs the clock until the port is open, at most `ms`; when.
+    std::optional<uint64_t> run_until_open(uint64_t ms)
+    {
+        for (const uint64_t end = platform.now() + ms; platform.now() < end; platform.yield())
+            if (state.port_ok)
+                return platform.now();
+        return std::nullopt;
+    }
+};
+
+TEST_F(ConnectingLinkTest, CommandsWaitForTheConnectionAndGoOutRightAfterItOrAreRefusedWhenItFails)
+{
+    const QString refused = "socket://127.0.0.1:4999: connection refused";
+    enum class Then { Answers, IsSilent, IsRefused };
+    for (const Then then : {Then::Answers, Then::IsSilent, Then::IsRefused}) {
+        SCOPED_TRACE(int(then));
+        serial.on_frame = nullptr;
+        if (then != Then::IsSilent)
+            answering();
+        listener.messages.clear();
+        serial.sent.clear();
+        serial.connects_later = true;
+        ASSERT_TRUE(link.open_port(1));
+        EXPECT_TRUE(state.port_ok) << "shown open while it connects";
+        std::optional<TxResult> ou;
+        link.request_state();
+        link.tx_cmd('O', 'U', 3, [&ou](TxResult r) { ou = r; });
+        // Longer than a command's time-out and the unit's second to answer.
+        platform.run_for(1500);
+        EXPECT_TRUE(serial.sent.empty() && !ou && listener.messages.size() == 1u);
+
+        const uint64_t settled = platform.now();
+        serial.settle_connection(then == Then::IsRefused ? refused : QString());
+        platform.run_for(900);
+        EXPECT_FALSE(listener.said("COM1: no answer !")) << "the unit's second counts from the connection";
+        platform.run_for(1600);
+        if (then == Then::IsRefused) {
+            EXPECT_EQ(ou, TxResult::Refused);
+            EXPECT_EQ(listener.messages.back(), "COM1: can't work !");
+            EXPECT_EQ(listener.failures.back(), refused);
+            EXPECT_EQ(link.line_problem(1), refused) << "as an opening that fails at once";
+            const int attempts = serial.open_attempts;
+            platform.run_for(30000);
+            EXPECT_EQ(serial.open_attempts, attempts) << "not tried again";
+            continue;
+        }
+        EXPECT_LE(serial.sent.at(0).at - settled, 1u) << "the state request goes out at once";
+        EXPECT_EQ(serial.sent_with('O', 'U').size(), then == Then::Answers ? 1u : 5u);
+        EXPECT_EQ(ou, then == Then::Answers ? TxResult::Answered : TxResult::Failed);
+        EXPECT_EQ(listener.said("COM1: no answer !"), then == Then::IsSilent);
+    }
+}
+
+TEST_F(ConnectingLinkTest, AReconnectionIsShownOnlyOnceConnectedAndAFailedOneIsTriedAgainLater)
+{
+    platform.run_for(5000);
+    serial.connects_later = true;
+    serial.lose_device();
+    answering();
+    for (const QString failure : {"socket://127.0.0.1:4999: connection refused", ""}) {
+        platform.run_for(150);
+        const QString problem = link.line_problem(1);
+        // The next attempt, a second after the loss or two after the refusal.
+        for (int ms = 0; ms < 2500 && !serial.connecting(); ++ms)
+            platform.yield();
+        ASSERT_TRUE(serial.connecting());
+        platform.run_for(500);
+        EXPECT_FALSE(state.port_ok) << "shown open only once connected";
+        EXPECT_EQ(link.line_problem(1), problem);
+        serial.settle_connection(failure);
+        platform.run_for(10);
+        EXPECT_EQ(state.port_ok, failure.isEmpty());
+    }
+    EXPECT_EQ(serial.sent_text(), (std::vector<std::string>{"AL 0"}));
+    EXPECT_TRUE(listener.messages.back().isEmpty());
+    EXPECT_TRUE(link.line_problem(1).isEmpty());
+}
+
+TEST_F(ConnectingLinkTest, ALineCutOffRightAfterConnectingAgainWaitsLongerAndSaysAnotherClientHoldsIt)
+{
+    struct Round {
+        uint64_t held_ms;
+        uint64_t wait_s;
+        bool another_client;
+        bool retry_refused = false;
+    };
+    // Each time it gets the line back it is cut off again after `held_ms`.
+    const Round rounds[] = {
+        {1000, 1, false},  // once may be a server that restarted
+        {1000, 10, true}, {1500, 20, true}, {500, 40, true}, {1000, 60, true}, {1000, 60, true},
+        {5000, 1, false},  // held for a while: a far end that went away
+        {1000, 1, false}, {1000, 10, true},  // and the waits start again
+        {1000, 30, true, true},  // refused after 20 s, then 10 s: the far end is away, not held
+        {1000, 1, false},
+    };
+    for (const Round& round : rounds) {
+        SCOPED_TRACE(round.held_ms);
+        platform.after(round.held_ms, [this] { serial.lose_device(); });
+        for (int ms = 0; ms < 10000 && state.port_ok; ++ms)
+            platform.yield();
+        const uint64_t cut = platform.now();
+        EXPECT_EQ(listener.failures.back().contains("another client holds the line"), round.another_client);
+        EXPECT_EQ(link.line_problem(1).contains("another client holds the line"), round.another_client);
+        if (round.retry_refused) {
+            serial.openable = {};
+            for (int ms = 0; ms < 70000 && link.line_problem(1).contains("another client"); ++ms)
+                platform.yield();
+            serial.openable = {1};
+        }
+        const std::optional<uint64_t> back = run_until_open(70000);
+        ASSERT_TRUE(back);
+        EXPECT_EQ((*back - cut) / 1000, round.wait_s);
+    }
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ bool FakeSerial::set_port_open(bool open)
 {
     if (!open) {
         open_ = false;
+        connecting_ = false;
         return true;
     }
     ++open_attempts;
@@ -50,6 +51,7 @@ bool FakeSerial::set_port_open(bool open)
         return false;
     open_ = true;
     lost_ = false;
+    connecting_ = connects_later;
     ++open_count;
     if (device_of)
         opened_device = device_of(comm_port);
@@ -70,6 +72,18 @@ bool FakeSerial::output(const QByteArray& bytes)
     if (on_frame)
         on_frame(frame);
     return true;
+}
+
+void FakeSerial::settle_connection(const QString& failure)
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    lost_ = !failure.isEmpty();
+    if (lost_)
+        error = failure;
+    if (on_connection_settled)
+        on_connection_settled();
 }
 
 }  // namespace plenvo::testing

@@ -49,6 +49,12 @@ public:
     // The device disappears, as an unplugged adapter does.
     void lose_device() { lost_ = true; }
 
+    // Openings connect later, as a network line's do: the port is open and
+    // connecting until settle_connection(), which makes the connection or,
+    // given a reason, fails it.
+    bool connects_later = false;
+    void settle_connection(const QString& failure = {});
+
     // Frames sent with these letters.
     std::vector<protocol::Frame> sent_with(char first, char second) const;
     // All frames sent, as "XY N" lines.
@@ -70,6 +76,7 @@ public:
     bool device_lost() const override { return lost_; }
     QString error_text() const override { return error; }
     bool network_line() const override { return network; }
+    bool connecting() const override { return connecting_; }
 
     int input_mode = 0;
     int input_len = -1;
@@ -80,6 +87,7 @@ private:
     QByteArray in_;
     bool open_ = false;
     bool lost_ = false;
+    bool connecting_ = false;
 };
 
 }  // namespace plenvo::testing

@@ -1,11 +1,12 @@
 // Lines to the unit behind the serial control, against a far end in the
 // test: a TCP server on the loopback interface, on a port of the system's
 // choosing. The bytes both ways, RFC 2217 on the wire, every way an opening
-// fails or a connection ends, and the event loop running while a
-// connection is made.
+// or a connection fails or a connection ends, and an opening that returns
+// at once while the connection is made.
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -26,8 +27,8 @@ using namespace telnet;
 
 constexpr int kWaitMs = 3000;
 
-// Runs the event loop until `done` or `kWaitMs`; whether it is done.
-bool wait_until(const std::function<bool()>& done)
+// Runs the event loop until `done` or `within_ms`; whether it is done.
+bool wait_until(const std::function<bool()>& done, int within_ms = kWaitMs)
 {
     QEventLoop loop;
     QTimer check;
@@ -35,7 +36,7 @@ bool wait_until(const std::function<bool()>& done)
         if (done())
             loop.quit();
     });
-    QTimer::singleShot(kWaitMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(within_ms, &loop, &QEventLoop::quit);
     check.start(2);
     if (!done())
         loop.exec();
@@ -179,16 +180,13 @@ TEST_F(NetworkLineTest, FarEndClosingLosesTheDeviceAfterItsLastBytesAreRead)
     EXPECT_TRUE(control_.error_text().isEmpty());
 }
 
-TEST_F(NetworkLineTest, OpeningFailsWithAReasonNamingTheDevice)
+TEST_F(NetworkLineTest, AMalformedOrMissingDeviceFailsAtOnceWithAReasonNamingIt)
 {
-    const QString refused = device("socket");
-    server_.close();
     struct Case {
         QString device;
         QString error;
     };
     const Case cases[] = {
-        {refused, refused + QStringLiteral(": connection refused")},
         {QStringLiteral("socket://127.0.0.1"), QStringLiteral("socket://127.0.0.1: no port number (HOST:PORT)")},
         {QStringLiteral("/dev/plenvo-absent"), QStringLiteral("/dev/plenvo-absent: no such device")},
     };
@@ -196,42 +194,73 @@ TEST_F(NetworkLineTest, OpeningFailsWithAReasonNamingTheDevice)
         device_ = c.device;
         EXPECT_FALSE(control_.set_port_open(true)) << c.device.toStdString();
         EXPECT_FALSE(control_.port_open());
+        EXPECT_FALSE(control_.connecting());
         EXPECT_EQ(control_.error_text(), c.error);
     }
 }
 
-TEST(NetworkLine, ConnectingRunsTheEventLoopAndGivesUpInTime)
+// Opening starts the connection and returns at once; the line tells once
+// how it ended. A failed one leaves it lost, with the reason; one abandoned
+// by a close is not told.
+TEST(NetworkLine, OpeningReturnsAtOnceAndAFailedConnectionIsToldOnceAsALostLine)
 {
-    const SilentHost host;
-    QString error;
-    NetworkLine line(host.device(), *parse_device(host.device(), error), 200);
-    int ticks = 0;
-    QTimer redraw;
-    QObject::connect(&redraw, &QTimer::timeout, [&] { ++ticks; });
-    redraw.start(10);
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const QString refused = QStringLiteral("socket://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    const SilentHost silent;
+    struct Case {
+        QString device;
+        QString error;
+        bool closed_meanwhile;
+    };
+    const Case cases[] = {
+        {refused, refused + QStringLiteral(": connection refused"), false},
+        {silent.device(), silent.device() + QStringLiteral(": no connection within 0.2 s"), false},
+        {silent.device(), QString(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error.toStdString());
+        QString error;
+        NetworkLine line(c.device, *parse_device(c.device, error), 200);
+        int settled = 0;
+        line.on_connection_settled = [&] { ++settled; };
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(line.open(LineSettings{}));
+        EXPECT_TRUE(line.connecting());
+        EXPECT_TRUE(line.write(bytes({'A', 'L', 0}))) << "bytes wait for the connection";
+        EXPECT_FALSE(line.drain(1000));
+        EXPECT_LT(clock.elapsed(), 100) << "neither opening nor draining waits for the connection";
+        if (c.closed_meanwhile)
+            line.close();
 
-    EXPECT_FALSE(line.open(LineSettings{}));
-    EXPECT_EQ(line.error_text(), host.device() + QStringLiteral(": connection timed out after 0.2 s"));
-    EXPECT_GE(ticks, 5);
+        wait_until([] { return false; }, 400);
+        EXPECT_EQ(settled, c.closed_meanwhile ? 0 : 1);
+        EXPECT_FALSE(line.connecting());
+        EXPECT_EQ(line.lost(), !c.closed_meanwhile);
+        EXPECT_EQ(line.error_text(), c.error);
+    }
 }
 
-TEST(NetworkLine, ClosingWhileConnectingAbandonsItAndASecondOpeningIsRefused)
+TEST_F(NetworkLineTest, BytesWrittenWhileConnectingGoOutOnceConnectedBehindTheTelnetGreeting)
 {
-    const SilentHost host;
-    QtSerialControl control([&](int) { return host.device(); });
-    bool second_opened = true;
-    QString second_error;
-    QTimer::singleShot(20, [&] {
-        second_opened = control.set_port_open(true);
-        second_error = control.error_text();
-    });
-    QTimer::singleShot(40, [&] { control.set_port_open(false); });
+    const QByteArray greeting = bytes({kIac, kWill, 0, kIac, kDo, 0, kIac, kWill, 3, kIac, kDo, 3, kIac, kWill, 44});
+    for (const auto& [scheme, first] : {std::pair{"socket", QByteArray()}, std::pair{"rfc2217", greeting}}) {
+        SCOPED_TRACE(scheme);
+        int settled = 0;
+        control_.on_connection_settled = [&] { ++settled; };
+        device_ = device(scheme);
+        ASSERT_TRUE(control_.set_port_open(true));
+        ASSERT_TRUE(control_.connecting()) << "no event has run yet";
+        ASSERT_TRUE(control_.output(bytes({'A', 'L', 0})));
 
-    EXPECT_FALSE(control.set_port_open(true));
-    EXPECT_FALSE(second_opened);
-    EXPECT_EQ(second_error, host.device() + QStringLiteral(": busy, still connecting"));
-    EXPECT_EQ(control.error_text(), host.device() + QStringLiteral(": connecting abandoned, the port was closed"));
-    EXPECT_FALSE(control.port_open());
+        ASSERT_TRUE(wait_until([&] { return server_.hasPendingConnections(); }));
+        EXPECT_EQ(far_end_reads(server_.nextPendingConnection(), first.size() + 3), first + bytes({'A', 'L', 0}));
+        EXPECT_EQ(settled, 1);
+        EXPECT_FALSE(control_.connecting() || control_.device_lost());
+        control_.set_port_open(false);
+    }
 }
 
 }  // namespace

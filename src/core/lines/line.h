@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 #include "lines/line_settings.h"
 
 class QIODevice;
@@ -16,6 +18,7 @@ public:
     virtual ~Line() = default;
 
     // False, with the reason in error_text(), when the line cannot be had.
+    // A network line is still connecting when it returns true.
     virtual bool open(const LineSettings& settings) = 0;
     virtual void close() = 0;
     virtual bool is_open() const = 0;
@@ -35,6 +38,15 @@ public:
     virtual bool lost() const = 0;
     // Why the last opening failed or the line was lost, naming the device.
     virtual QString error_text() const = 0;
+
+    // The connection open() started is not made yet. Bytes written
+    // meanwhile wait in the line and go out once it is made.
+    virtual bool connecting() const { return false; }
+    // Told once that connection is made or has failed; a failed one leaves
+    // the line lost, with the reason in error_text(). It is called from
+    // within the line's own event handling: the line must not be opened,
+    // closed or destroyed from it.
+    std::function<void()> on_connection_settled;
 };
 
 // Waits at most `timeout_ms`, without running any event, for the output

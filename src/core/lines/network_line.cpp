@@ -1,8 +1,5 @@
 #include "lines/network_line.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
 namespace plenvo {
 
 namespace {
@@ -38,8 +35,18 @@ std::span<const uint8_t> as_span(const QByteArray& bytes)
 NetworkLine::NetworkLine(const QString& device, const LineDevice& address, int connect_timeout_ms)
     : device_(device), address_(address), connect_timeout_ms_(connect_timeout_ms)
 {
+    connect_timer_.setSingleShot(true);
+    QObject::connect(&connect_timer_, &QTimer::timeout, [this] {
+        connection_failed(QStringLiteral("%1: no connection within %2 s").arg(device_).arg(connect_timeout_ms_ / 1000.0));
+    });
+    QObject::connect(&socket_, &QTcpSocket::connected, [this] { connected(); });
     QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { receive(); });
-    QObject::connect(&socket_, &QTcpSocket::errorOccurred, [this](QAbstractSocket::SocketError error) { drop(error); });
+    QObject::connect(&socket_, &QTcpSocket::errorOccurred, [this](QAbstractSocket::SocketError error) {
+        if (connecting_)
+            connection_failed(failure(error));
+        else
+            drop(error);
+    });
     QObject::connect(&socket_, &QTcpSocket::disconnected,
                      [this] { drop(QAbstractSocket::RemoteHostClosedError); });
 }
@@ -49,60 +56,64 @@ bool NetworkLine::open(const LineSettings& settings)
     lost_ = false;
     error_.clear();
     in_.clear();
+    telnet_.reset();
     if (address_.kind == LineDevice::Kind::Rfc2217)
         telnet_.emplace(settings);
-    if (!connect_in_time()) {
-        socket_.abort();
+    open_ = true;
+    connecting_ = true;
+    opening_ = true;
+    socket_.connectToHost(address_.host, address_.port);
+    opening_ = false;
+    if (lost_) {
+        // Refused before connectToHost returned.
+        open_ = false;
+        lost_ = false;
         return false;
     }
-    // Frames are a few bytes each; each goes out at once, not held back to
-    // be sent with the next.
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    open_ = true;
+    if (connecting_)
+        connect_timer_.start(connect_timeout_ms_);
+    // Written while connecting, it goes out first once the connection is
+    // made, with the data behind it.
     if (telnet_)
         send(telnet_->greeting());
     return true;
 }
 
-// Connects while the event loop runs, so that the windows stay alive.
-bool NetworkLine::connect_in_time()
+void NetworkLine::connected()
 {
-    abandoned_ = false;
-    bool timed_out = false;
-    socket_.connectToHost(address_.host, address_.port);
-    if (socket_.state() != QAbstractSocket::UnconnectedState &&
-        socket_.state() != QAbstractSocket::ConnectedState) {
-        QEventLoop loop;
-        QObject::connect(&socket_, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-        QObject::connect(&socket_, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
-        QTimer::singleShot(connect_timeout_ms_, &loop, [&] {
-            timed_out = true;
-            loop.quit();
-        });
-        connecting_ = &loop;
-        loop.exec();
-        connecting_ = nullptr;
-    }
-    if (socket_.state() == QAbstractSocket::ConnectedState)
-        return true;
-    if (abandoned_)
-        error_ = device_ + QStringLiteral(": connecting abandoned, the port was closed");
-    else if (timed_out)
-        error_ = QStringLiteral("%1: connection timed out after %2 s").arg(device_).arg(connect_timeout_ms_ / 1000.0);
-    else
-        error_ = failure(socket_.error());
-    return false;
+    connect_timer_.stop();
+    connecting_ = false;
+    // Frames are a few bytes each; each goes out at once, not held back to
+    // be sent with the next.
+    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (!opening_ && on_connection_settled)
+        on_connection_settled();
+}
+
+void NetworkLine::connection_failed(const QString& reason)
+{
+    if (!connecting_)
+        return;
+    connect_timer_.stop();
+    connecting_ = false;
+    lost_ = true;
+    error_ = reason;
+    // The bytes that waited for the connection go with it.
+    socket_.abort();
+    if (!opening_ && on_connection_settled)
+        on_connection_settled();
 }
 
 void NetworkLine::close()
 {
-    if (connecting_) {
-        abandoned_ = true;
-        connecting_->quit();
-    }
+    connect_timer_.stop();
+    const bool was_connected = open_ && !connecting_;
     open_ = false;
+    connecting_ = false;
     // What was written still goes out; the kernel sends it before the end.
-    socket_.flush();
+    // A socket still connecting has nowhere to send it.
+    if (was_connected && socket_.state() == QAbstractSocket::ConnectedState)
+        socket_.flush();
     socket_.abort();
 }
 
@@ -144,7 +155,12 @@ void NetworkLine::send(const Rfc2217Codec::Bytes& bytes)
 
 bool NetworkLine::drain(int timeout_ms)
 {
-    return !open_ || lost_ || drain_output(socket_, timeout_ms);
+    if (!open_ || lost_)
+        return true;
+    // Waiting for the bytes to leave would wait for the connection.
+    if (connecting_)
+        return socket_.bytesToWrite() == 0;
+    return drain_output(socket_, timeout_ms);
 }
 
 // The connection ended or failed while the line was open: the device is

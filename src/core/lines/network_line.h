@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <optional>
 
@@ -8,16 +9,17 @@
 #include "lines/line_device.h"
 #include "lines/rfc2217_codec.h"
 
-class QEventLoop;
-
 namespace plenvo {
 
 // A serial port served over TCP: the raw bytes, or Telnet with RFC 2217
 // COM port control, which sets the far port to the line settings and
 // escapes the data.
 //
-// Connecting keeps the event loop running, so the windows go on redrawing
-// and moving meanwhile; a close() during it abandons the connection.
+// Opening starts the connection and returns; nothing waits for it. Bytes
+// written before it is made wait in the socket, which sends them once it
+// is connected. A connection refused, a host not found or no connection
+// within the time-out leave the line lost, as a connection that ends later
+// does; a close() meanwhile abandons the connection.
 class NetworkLine final : public Line {
 public:
     static constexpr int kConnectTimeoutMs = 3000;
@@ -41,9 +43,11 @@ public:
     bool drain(int timeout_ms) override;
     bool lost() const override { return lost_; }
     QString error_text() const override { return error_; }
+    bool connecting() const override { return connecting_; }
 
 private:
-    bool connect_in_time();
+    void connected();
+    void connection_failed(const QString& reason);
     void receive();
     void send(const Rfc2217Codec::Bytes& bytes);
     void drop(QAbstractSocket::SocketError error);
@@ -53,12 +57,15 @@ private:
     LineDevice address_;
     int connect_timeout_ms_;
     QTcpSocket socket_;
+    QTimer connect_timer_;
     std::optional<Rfc2217Codec> telnet_;
     QByteArray in_;
     bool open_ = false;
+    bool connecting_ = false;
+    // Inside open(): a connection made or refused at once is told by
+    // open()'s result, not by on_connection_settled.
+    bool opening_ = false;
     bool lost_ = false;
-    QEventLoop* connecting_ = nullptr;
-    bool abandoned_ = false;
     QString error_;
 };
 

@@ -43,16 +43,9 @@ bool QtSerialControl::set_port_open(bool open)
             line_->close();
         return true;
     }
-    if (opening_) {
-        error_ = device_for_port_(port_) + QStringLiteral(": busy, still connecting");
-        return false;
-    }
     if (port_open())
         return false;
-    opening_ = true;
-    const bool opened = open_line();
-    opening_ = false;
-    return opened;
+    return open_line();
 }
 
 bool QtSerialControl::open_line()
@@ -62,6 +55,10 @@ bool QtSerialControl::open_line()
     if (!parsed)
         return false;
     line_ = make_line(device, *parsed);
+    line_->on_connection_settled = [this] {
+        if (on_connection_settled)
+            on_connection_settled();
+    };
     const bool opened = line_->open(settings_);
     error_ = opened ? QString() : line_->error_text();
     return opened;

@@ -13,8 +13,8 @@ namespace plenvo {
 // port served over the network can stand behind COM1; each opening takes
 // the kind of line its device string names.
 //
-// A network line connects while the event loop runs: meanwhile a further
-// opening fails (the port is busy) and a closing abandons the connection.
+// A network line opens at once and connects afterwards (see SerialControl);
+// closing it meanwhile abandons the connection.
 class QtSerialControl final : public SerialControl {
 public:
     explicit QtSerialControl(std::function<QString(int port)> device_for_port);
@@ -36,6 +36,7 @@ public:
     bool device_lost() const override { return line_ && line_->lost(); }
     QString error_text() const override;
     bool network_line() const override;
+    bool connecting() const override { return line_ && line_->connecting(); }
 
 private:
     bool open_line();
@@ -44,7 +45,6 @@ private:
     std::unique_ptr<Line> line_;
     int port_ = 1;
     LineSettings settings_;
-    bool opening_ = false;
     QString error_;
 };
 

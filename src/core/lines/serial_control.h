@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace plenvo {
 
 // The serial line to the unit, with the operations the panel relies on.
@@ -47,6 +49,16 @@ public:
     // The selected port's device is served over the network: a lost one is
     // tried again less often than a local device.
     virtual bool network_line() const { return false; }
+
+    // A port served over the network opens at once and connects afterwards:
+    // until the connection is made or has failed it is connecting, and
+    // bytes output meanwhile wait for it. A failed connection shows as a
+    // lost device, with the reason in error_text().
+    virtual bool connecting() const { return false; }
+    // Told once such a connection is made or has failed. It is called from
+    // within the line's own event handling: the port must not be opened or
+    // closed from it.
+    std::function<void()> on_connection_settled;
 };
 
 }  // namespace plenvo

@@ -42,6 +42,17 @@ const char* const kNoAnswerHint =
 // A local device is back within a second of being plugged in again; a
 // network line whose far end restarts is asked less and less often.
 constexpr int kReopenNetworkMaxMs = 10000;
+// A server that serves one client at a time cuts off the one before when
+// the next connects. A network line cut off this soon after connecting,
+// twice in a row, was taken over by another client, which a reconnection
+// would cut off in turn: it waits longer and longer before it tries again,
+// so that the other keeps the line. (Once may be a server that restarts.)
+// The first wait is well above this time, so that the other client's own
+// reconnection does not look early to it.
+constexpr int kCutOffEarlyMs = 3000;
+constexpr int kEarlyCutsHeldElsewhere = 2;
+constexpr int kHeldElsewhereFirstWaitMs = 10000;
+constexpr int kHeldElsewhereMaxWaitMs = 60000;
 
 QString lost_problem(const QString& reason, int retry_ms)
 {
@@ -87,7 +98,8 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
       timQueue_(platform.make_timer(0)),
       timOkReply_(platform.make_timer(kOkReplyMs)),
       timNoAnswer_(platform.make_timer(kNoAnswerMs)),
-      timReopen_(platform.make_timer(kReopenMs))
+      timReopen_(platform.make_timer(kReopenMs)),
+      timConnect_(platform.make_timer(0))
 {
     timRx_->on_tick = [this] { timRx_Timer(); };
     timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
@@ -96,9 +108,14 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
     timOkReply_->on_tick = [this] { ask_again_for_state(); };
     timNoAnswer_->on_tick = [this] { no_answer(); };
     timReopen_->on_tick = [this] { try_reopening(); };
+    timConnect_->on_tick = [this] { connection_settled(); };
+    serial_.on_connection_settled = [this] { timConnect_->set_enabled(true); };
 }
 
-Link::~Link() = default;
+Link::~Link()
+{
+    serial_.on_connection_settled = nullptr;
+}
 
 QString Link::line_problem(int port) const
 {
@@ -111,6 +128,8 @@ bool Link::open_port(int port)
     listener_.link_message(QString());
     // The user's choice of port ends any waiting for a lost device.
     timReopen_->set_enabled(false);
+    reconnecting_ = false;
+    early_cuts_ = 0;
     const bool opened = open_line(port);
     if (!opened) {
         listener_.link_message(cant_work(port));
@@ -132,7 +151,8 @@ void Link::abandon_command()
 bool Link::open_line(int port)
 {
     const bool opened = [&] {
-        if (state_.port_ok)
+        // A connection still being made is abandoned too.
+        if (state_.port_ok || awaiting_connection_)
             serial_.set_port_open(false);
         serial_.set_comm_port(port);
         if (!serial_.set_settings(QString::fromLatin1(kLineSettings)) || !serial_.set_port_open(true))
@@ -146,7 +166,11 @@ bool Link::open_line(int port)
 
     ++port_generation_;
     state_.port_ok = opened;
-    timRx_->set_enabled(opened);
+    awaiting_connection_ = opened && serial_.connecting();
+    timConnect_->set_enabled(false);
+    connected_at_ = platform_.tick_count();
+    // A line still connecting is read once it is connected.
+    timRx_->set_enabled(opened && !awaiting_connection_);
     timNoAnswer_->set_enabled(false);
     // The received bytes were just discarded; a partial frame kept from
     // before would be completed by unrelated bytes.
@@ -166,39 +190,127 @@ void Link::close_line()
     serial_.set_port_open(false);
     ++port_generation_;
     state_.port_ok = false;
+    awaiting_connection_ = false;
+    reconnecting_ = false;
+    timConnect_->set_enabled(false);
     timRx_->set_enabled(false);
+    // Commands that waited for a connection are refused now.
+    if (!queued_.empty() && !state_.tx_busy)
+        timQueue_->set_enabled(true);
+}
+
+// A network line's connection was made or has failed.
+void Link::connection_settled()
+{
+    timConnect_->set_enabled(false);
+    if (!awaiting_connection_ || serial_.connecting())
+        return;
+    awaiting_connection_ = false;
+    if (serial_.device_lost()) {
+        if (!reconnecting_) {
+            cannot_connect();
+            return;
+        }
+        reconnecting_ = false;
+        const QString reason = serial_.error_text();
+        serial_.set_port_open(false);
+        reopen_failed(reason);
+        return;
+    }
+    connected_at_ = platform_.tick_count();
+    timRx_->set_enabled(true);
+    line_problems_[state_.com_port].clear();
+    if (reconnecting_) {
+        reconnecting_ = false;
+        state_.port_ok = true;
+        reopened();
+        return;
+    }
+    // The unit's second to answer a state request counts from now.
+    if (timNoAnswer_->enabled()) {
+        timNoAnswer_->set_enabled(false);
+        timNoAnswer_->set_enabled(true);
+    }
+    listener_.link_port_changed();
+    send_queued();
+}
+
+// The connection of a port opened on purpose failed: the port cannot work,
+// as when its opening fails at once.
+void Link::cannot_connect()
+{
+    const int port = state_.com_port;
+    const QString reason = serial_.error_text();
+    close_line();
+    timNoAnswer_->set_enabled(false);
+    line_problems_[port] = reason;
+    listener_.link_message(cant_work(port));
+    listener_.link_port_failed(port, reason);
+    listener_.link_port_changed();
+    abandon_command();
 }
 
 // The device behind an open port went away: shown as a port that cannot
 // work, so the user knows to pick the port again once it is back.
 void Link::report_port_lost()
 {
-    const QString reason = serial_.error_text();
+    QString reason = serial_.error_text();
+    int wait_ms = kReopenMs;
+    const uint32_t lasted_ms = platform_.tick_count() - connected_at_;
+    early_cuts_ = serial_.network_line() && lasted_ms < uint32_t(kCutOffEarlyMs) ? std::min(early_cuts_ + 1, 8) : 0;
+    if (early_cuts_ >= kEarlyCutsHeldElsewhere) {
+        wait_ms = std::min(kHeldElsewhereFirstWaitMs << (early_cuts_ - kEarlyCutsHeldElsewhere),
+                           kHeldElsewhereMaxWaitMs);
+        reason += QStringLiteral(" %1 s after connecting: another client holds the line")
+                      .arg(double(lasted_ms) / 1000.0, 0, 'f', 1);
+    }
     close_line();
-    timReopen_->set_interval(kReopenMs);
-    line_problems_[state_.com_port] = lost_problem(reason, kReopenMs);
+    timReopen_->set_interval(wait_ms);
+    timReopen_->set_enabled(true);
+    line_problems_[state_.com_port] = lost_problem(reason, wait_ms);
     listener_.link_message(cant_work(state_.com_port));
     listener_.link_port_failed(state_.com_port, reason);
     listener_.link_port_changed();
-    timReopen_->set_enabled(true);
     abandon_command();
 }
 
 // A lost device that is back is opened again, and the unit asked for its
-// state: it may have changed meanwhile.
+// state: it may have changed meanwhile. A network line is shown as open
+// only once it is connected again.
 void Link::try_reopening()
 {
+    const QString problem = line_problem(state_.com_port);
     if (!open_line(state_.com_port)) {
-        if (serial_.network_line())
-            timReopen_->set_interval(std::min(2 * timReopen_->interval(), kReopenNetworkMaxMs));
-        line_problems_[state_.com_port] = lost_problem(serial_.error_text(), timReopen_->interval());
-        listener_.link_port_changed();
+        reopen_failed(serial_.error_text());
         return;
     }
+    if (!awaiting_connection_) {
+        reopened();
+        return;
+    }
+    state_.port_ok = false;
+    reconnecting_ = true;
+    timReopen_->set_enabled(false);
+    line_problems_[state_.com_port] = problem;
+}
+
+void Link::reopened()
+{
     timReopen_->set_enabled(false);
     listener_.link_message(QString());
     listener_.link_port_changed();
     request_state();
+}
+
+void Link::reopen_failed(const QString& reason)
+{
+    // The far end is away rather than held by another client.
+    early_cuts_ = 0;
+    if (serial_.network_line())
+        timReopen_->set_interval(std::min(2 * timReopen_->interval(), kReopenNetworkMaxMs));
+    line_problems_[state_.com_port] = lost_problem(reason, timReopen_->interval());
+    timReopen_->set_enabled(true);
+    listener_.link_port_changed();
 }
 
 void Link::tx_cmd(uint8_t first, uint8_t second, int value, TxDone done)
@@ -217,8 +329,9 @@ void Link::tx_cmd(uint8_t first, uint8_t second, int value, TxDone done)
     Pending command{{first, second, uint8_t(value)}, std::move(callers)};
     choose(command.frame);
     // Inside a poll the answer would be read before the bytes still to be
-    // applied from that poll.
-    if (!state_.tx_busy && !polling_) {
+    // applied from that poll. A line still connecting takes it once it is
+    // connected.
+    if (!state_.tx_busy && !polling_ && !awaiting_connection_) {
         send_now(std::move(command));
         return;
     }
@@ -233,6 +346,8 @@ void Link::tx_cmd(uint8_t first, uint8_t second, int value, TxDone done)
             in_flight_->done.push_back(std::move(caller));
         return;
     }
+    if (awaiting_connection_)
+        trace::line(QStringLiteral("held"), frame_text(command.frame));
     queue(std::move(command));
 }
 
@@ -245,6 +360,9 @@ void Link::request_state(TxDone done)
 
 void Link::no_answer()
 {
+    // The unit is asked once the line is connected.
+    if (awaiting_connection_)
+        return;
     timNoAnswer_->set_enabled(false);
     if (!state_.port_ok)
         return;
@@ -377,7 +495,7 @@ void Link::queue(Pending command)
 void Link::send_queued()
 {
     timQueue_->set_enabled(false);
-    if (state_.tx_busy || polling_ || queued_.empty())
+    if (state_.tx_busy || polling_ || awaiting_connection_ || queued_.empty())
         return;
     Pending next = std::move(queued_.front());
     queued_.erase(queued_.begin());

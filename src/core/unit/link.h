@@ -52,10 +52,16 @@ public:
 
     // Opens the line on `port` (closing it first when open); false when the
     // port cannot work, which the message line then says. A command waiting
-    // for its answer on the line it replaces has failed.
+    // for its answer on the line it replaces has failed. A network line
+    // counts as open while it connects: commands wait for the connection,
+    // and a connection that fails ends as a port that cannot work.
     bool open_port(int port);
     // Closes the line; a command waiting for its answer has failed.
     void close_port();
+    // The line opened last is still connecting.
+    bool connecting() const { return awaiting_connection_; }
+    // A lost device is tried again by itself.
+    bool retrying() const { return reconnecting_ || timReopen_->enabled(); }
 
     enum class TxResult {
         Answered,  // the unit answered (or, for a command no answer is awaited for, it was sent)
@@ -112,6 +118,8 @@ private:
     bool open_line(int port);
     void close_line();
     void abandon_command();
+    void connection_settled();
+    void cannot_connect();
     void report_port_lost();
     void send_now(Pending command);
     bool put_on_line();
@@ -130,6 +138,8 @@ private:
     void ask_again_for_state();
     void no_answer();
     void try_reopening();
+    void reopened();
+    void reopen_failed(const QString& reason);
 
     Platform& platform_;
     SerialControl& serial_;
@@ -147,6 +157,9 @@ private:
     std::unique_ptr<Timer> timNoAnswer_;
     // Tries a lost device again until it is back.
     std::unique_ptr<Timer> timReopen_;
+    // Handles a network line's connection, made or failed, from the
+    // message loop.
+    std::unique_ptr<Timer> timConnect_;
     ReplyAssembler assembler_;
     // Counts port openings and closings, so that a poll can tell that the
     // port it reads was replaced meanwhile.
@@ -154,6 +167,14 @@ private:
     bool polling_ = false;
     // By port: each keeps its own reason, also when start-up tried both.
     std::map<int, QString> line_problems_;
+    // The line opened last is connecting; it was opened again by itself
+    // after its device was lost.
+    bool awaiting_connection_ = false;
+    bool reconnecting_ = false;
+    // When the line was last opened or connected.
+    uint32_t connected_at_ = 0;
+    // Network lines cut off one after the other right after connecting.
+    int early_cuts_ = 0;
 
     // The command on the line, whether its answer has been applied, and
     // when it was first sent.

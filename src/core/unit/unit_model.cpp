@@ -1,6 +1,7 @@
 #include "unit/unit_model.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "control/setting_table.h"
 #include "control/status.h"
@@ -251,15 +252,34 @@ bool UnitModel::open_port(int port)
 
 bool UnitModel::open_start_up_port(int saved_port)
 {
+    start_up_fallback_.reset();
     state_.com_port = int16_t(saved_port);
-    if (link_.open_port(saved_port))
+    const int other = saved_port == 1 ? 2 : 1;
+    if (link_.open_port(saved_port)) {
+        if (link_.connecting())
+            start_up_fallback_ = other;
         return true;
-    state_.com_port = int16_t(saved_port == 1 ? 2 : 1);
+    }
+    state_.com_port = int16_t(other);
     return link_.open_port(state_.com_port);
+}
+
+void UnitModel::link_port_changed()
+{
+    emit port_changed();
+    if (!start_up_fallback_ || link_.connecting())
+        return;
+    const int other = *std::exchange(start_up_fallback_, std::nullopt);
+    if (state_.port_ok)
+        return;
+    state_.com_port = int16_t(other);
+    if (link_.open_port(other))
+        link_.request_state();
 }
 
 void UnitModel::choose_port(int port)
 {
+    start_up_fallback_.reset();
     state_.com_port = int16_t(port);
     // The unit may have changed while the port was closed or elsewhere.
     if (link_.open_port(port))

@@ -85,12 +85,18 @@ public:
     // Opens this port alone, without asking the unit for its state.
     bool open_port(int port);
     // Start-up: opens `saved_port`, or once the other port when it cannot
-    // work. True when one of them opened.
+    // work. True when one of them opened. A network line whose connection
+    // fails later gives way to the other port then, once, unless a port
+    // was chosen meanwhile; the unit is then asked for its state.
     bool open_start_up_port(int saved_port);
     // The user's choice of port, or of its device: opened at once and the
     // unit asked for its state.
     void choose_port(int port);
-    void close_port() { link_.close_port(); }
+    void close_port()
+    {
+        start_up_fallback_.reset();
+        link_.close_port();
+    }
 
     // For tests and benchmarks that drive the line's timers themselves.
     Link& link() { return link_; }
@@ -139,7 +145,7 @@ private:
     QString rule_refusal(const protocol::Command& command, int value) const;
 
     void link_message(const QString& text) override { emit message(text); }
-    void link_port_changed() override { emit port_changed(); }
+    void link_port_changed() override;
     void link_port_failed(int port, const QString& reason) override { emit port_failed(port, reason); }
     void link_frame_applied(const protocol::Frame& frame, int code) override;
 
@@ -152,6 +158,8 @@ private:
     std::vector<Confirmation> confirmations_;
     uint64_t last_confirmation_ = 0;
     std::unique_ptr<Timer> timConfirm_;
+    // The port start-up tries when the saved one's connection fails.
+    std::optional<int> start_up_fallback_;
 };
 
 }  // namespace plenvo
