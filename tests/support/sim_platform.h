@@ -17,9 +17,8 @@ public:
     explicit SimPlatform(uint32_t start_tick = 0);
     ~SimPlatform() override;
 
-    void yield() override;
-    // Every yield already moves the clock on.
-    void pause() override {}
+    // One turn of the message loop: the clock moves on by a millisecond.
+    void yield();
     uint32_t tick_count() const override { return uint32_t(start_tick_ + now_); }
     QPoint cursor_pos() const override { return cursor_; }
     QSize screen_twips() const override;

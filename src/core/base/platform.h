@@ -10,8 +10,7 @@
 namespace plenvo {
 
 // A window-system timer: while enabled, calls `on_tick` every `interval`
-// milliseconds. A tick never starts while the same timer's handler is still
-// running (a handler that yields is not re-entered by its own timer).
+// milliseconds.
 class Timer {
 public:
     virtual ~Timer() = default;
@@ -35,18 +34,13 @@ private:
     bool enabled_ = false;
 };
 
-// What the panel needs of the machine it runs on: timers, a yield that runs
-// every pending event once, a wrapping millisecond tick count, the cursor
-// and the screen. The program runs on Qt; tests run on a simulated clock.
+// What the program needs of the machine it runs on: timers, a wrapping
+// millisecond tick count, the cursor and the screen. The program runs on
+// Qt; tests run on a simulated clock.
 class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Lets pending window, timer and serial events run.
-    virtual void yield() = 0;
-    // Gives the processor away for a moment between the yields of a wait,
-    // so that a wait does not keep a core busy.
-    virtual void pause() = 0;
     // Milliseconds since some start, wrapping at 2^32.
     virtual uint32_t tick_count() const = 0;
     // The cursor position in screen pixels.
@@ -58,11 +52,5 @@ public:
 
     virtual std::unique_ptr<Timer> make_timer(int interval_ms) = 0;
 };
-
-// Waits more than `seconds`, yielding all the while; returns at once for a
-// negative time. `stop_early`, when given, is checked after every yield and
-// ends the wait when it returns true.
-void wait_seconds(Platform& platform, float seconds,
-                  const std::function<bool()>& stop_early = {});
 
 }  // namespace plenvo

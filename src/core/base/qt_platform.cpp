@@ -1,7 +1,5 @@
 #include "base/qt_platform.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -48,18 +46,6 @@ int twips_per_pixel(qreal logical_dpi)
 QtPlatform::QtPlatform()
 {
     clock_.start();
-}
-
-void QtPlatform::yield()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void QtPlatform::pause()
-{
-    // Short beside the 50 ms and 0.2 s waits, long beside the few
-    // microseconds a yield with nothing pending takes.
-    QThread::usleep(500);
 }
 
 uint32_t QtPlatform::tick_count() const

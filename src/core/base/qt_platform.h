@@ -12,8 +12,6 @@ class QtPlatform final : public Platform {
 public:
     QtPlatform();
 
-    void yield() override;
-    void pause() override;
     uint32_t tick_count() const override;
     QPoint cursor_pos() const override;
     QSize screen_twips() const override;
