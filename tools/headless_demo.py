@@ -29,7 +29,7 @@ WINDOW_SIZES = {"main": (470, 175), "adjustment": (230, 175), "video": (510, 91)
 def element_centres():
     """Window pixel of the middle of every main window element, from the
     layout table in design twips."""
-    with open(os.path.join(REPO, "src", "skin", "layout.h")) as header:
+    with open(os.path.join(REPO, "src", "windows", "skin", "layout.h")) as header:
         text = header.read()
     table = text[text.index("kMainButtons{{"):]
     table = table[:table.index("}};")]

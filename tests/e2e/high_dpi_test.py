@@ -18,7 +18,7 @@ from harness import CheckFailed, Geometry, expect, wait_for
 from panel_driver import (ADJ, ADJ_SIZE, DEFAULT_SETTINGS, MAIN_BUTTONS, MAIN_SIZE, POWER, SETTLE_S, VIDEO,
                           VIDEO_RESET, VIDEO_SIZE, VIDEO_SLIDERS, Rect, centre)
 
-IMAGES = os.path.join(harness.REPO, "src", "skin", "images")
+IMAGES = os.path.join(harness.REPO, "src", "windows", "skin", "images")
 # Twice the usual screen: at scale 2 the main and the adjustment window
 # side by side are wider than it.
 harness.SCREEN = "2560x2048x24"

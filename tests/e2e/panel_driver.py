@@ -23,7 +23,7 @@ from collections import Counter, namedtuple
 import harness
 from harness import CheckFailed, expect, wait_for
 
-LAYOUT_HEADER = os.path.join(harness.REPO, "src", "skin", "layout.h")
+LAYOUT_HEADER = os.path.join(harness.REPO, "src", "windows", "skin", "layout.h")
 TWIPS_PER_PIXEL = 15
 ASAN_OPTIONS = "abort_on_error=1:detect_leaks=1"
 
