@@ -1,5 +1,5 @@
-# Precompiled headers: most of a translation unit's compile time here goes on
-# parsing Qt's and GoogleTest's headers, again for every file. Three
+# Precompiled headers: a good part of each translation unit's compile time
+# goes on parsing Qt's and GoogleTest's headers, again for every file. Three
 # precompiled sets, each built once per tree and shared by the targets that
 # may include all of it (a target links every Qt module its set needs, so
 # the layers still cannot reach what they do not link):
@@ -11,7 +11,16 @@
 # Only system headers are in a set, never the project's own. A missing
 # #include of a Qt or standard header goes unnoticed with them; configure
 # with -DPLENVO_PCH=OFF to build without.
-option(PLENVO_PCH "Build with precompiled Qt and standard headers" ON)
+#
+# Release builds parse the headers: at -O3, GCC 12 takes a few std::string
+# copies for out-of-bounds ones (-Warray-bounds, -Wstringop-overflow) when
+# the headers come precompiled, and not when it parses them.
+if(CMAKE_BUILD_TYPE STREQUAL "Release")
+    set(plenvo_pch_default OFF)
+else()
+    set(plenvo_pch_default ON)
+endif()
+option(PLENVO_PCH "Build with precompiled Qt and standard headers" ${plenvo_pch_default})
 if(NOT PLENVO_PCH)
     return()
 endif()
