@@ -13,14 +13,14 @@ plenvo_run_packages=(
     xvfb xdotool imagemagick python3
 )
 
-# The tests': all of the above, GoogleTest, Google Benchmark, clang's fuzzer
-# runtime, dpkg-shlibdeps for the package's dependencies, an SVG renderer
-# for its scalable icon, ser2net, a private D-Bus session with the
+# The tests': all of the above, Ninja, GoogleTest, Google Benchmark, clang's
+# fuzzer runtime, dpkg-shlibdeps for the package's dependencies, an SVG
+# renderer for its scalable icon, ser2net, a private D-Bus session with the
 # accessibility bus and its Python bindings for reading the panel as a screen
 # reader does, and a small window manager with xprop for a minimised panel.
 plenvo_packages=(
     "${plenvo_run_packages[@]}"
-    libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+    ninja-build libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
     dpkg-dev librsvg2-bin ser2net
     python3-pyatspi at-spi2-core dbus-daemon
     x11-utils twm
