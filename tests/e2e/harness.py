@@ -62,6 +62,31 @@ def wait_for(condition, timeout, what, interval=0.02):
         time.sleep(interval)
 
 
+def limit_whole_file(seconds, failure=None):
+    """Ends the file's checks by raising `failure` (an exception class,
+    CheckFailed unless given) once they have taken `seconds`: a bound
+    against a hang."""
+    def out_of_time(*_):
+        raise (failure or CheckFailed)(f"the checks took longer than {seconds} s")
+    signal.signal(signal.SIGALRM, out_of_time)
+    signal.alarm(seconds)
+
+
+def run_each(checks, *args, after_failure=lambda: None):
+    """Runs every check on `args`, printing ok or FAIL with its name; the
+    number that failed."""
+    failures = 0
+    for check in checks:
+        try:
+            check(*args)
+            print(f"ok   {check.__name__}", flush=True)
+        except CheckFailed as failure:
+            failures += 1
+            print(f"FAIL {check.__name__}: {failure}", flush=True)
+            after_failure()
+    return failures
+
+
 def sanitizer_reports(text):
     return [line for line in text.splitlines() if SANITIZER_REPORT.search(line)]
 

@@ -9,7 +9,6 @@ Usage: headless_test.py BIN_DIR   (the folder holding plenvo, plenvo-ctl and ple
 
 import json
 import os
-import signal
 import socket
 import subprocess
 import sys
@@ -142,27 +141,17 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
 
-    def out_of_time(*_):
-        raise CheckFailed(f"the checks took longer than {WHOLE_FILE_LIMIT_S} s")
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.alarm(WHOLE_FILE_LIMIT_S)
-    failures = 0
+    harness.limit_whole_file(WHOLE_FILE_LIMIT_S)
     with harness.Session(sys.argv[1]) as session:
         sim = session.start_sim()
         listen_port = harness.free_port()
         unit = Headless(session, sim, "headless", "--com2", os.path.join(session.folder, "no-such-device"),
                         "--listen", str(listen_port))
         unit.listen_port = listen_port
-        for check in (starts_without_a_display_and_falls_back_to_port_1, status_and_set_through_the_socket,
-                      watch_on_tcp_sees_the_front_panel, a_second_start_ends_at_once, sigterm_ends_it_in_order,
-                      a_taken_listen_port_ends_with_status_2):
-            try:
-                check(unit)
-                print(f"ok   {check.__name__}", flush=True)
-            except CheckFailed as failure:
-                failures += 1
-                print(f"FAIL {check.__name__}: {failure}", flush=True)
-                unit.process.stop()
+        failures = harness.run_each(
+            (starts_without_a_display_and_falls_back_to_port_1, status_and_set_through_the_socket,
+             watch_on_tcp_sees_the_front_panel, a_second_start_ends_at_once, sigterm_ends_it_in_order,
+             a_taken_listen_port_ends_with_status_2), unit, after_failure=unit.process.stop)
     sys.exit(1 if failures else 0)
 
 

@@ -16,6 +16,8 @@ import termios
 import time
 import tty
 
+import harness
+
 WHOLE_RUN_LIMIT_S = 14
 REPLY_WAIT_S = 1.0
 SILENCE_WAIT_S = 0.3
@@ -306,10 +308,7 @@ def main():
         sys.exit(__doc__)
     bin_dir = sys.argv[1]
 
-    def out_of_time(*_):
-        raise OutOfTime(f"the checks took longer than {WHOLE_RUN_LIMIT_S} s")
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.alarm(WHOLE_RUN_LIMIT_S)
+    harness.limit_whole_file(WHOLE_RUN_LIMIT_S, OutOfTime)
 
     runs = [
         ("answers and front panel", lambda: run_on_sim(bin_dir, [], [
