@@ -166,7 +166,7 @@ void MqttClient::after_io(int rc)
         lost(why);
         return;
     }
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_AGAIN) {
+    if (rc != MOSQ_ERR_SUCCESS) {
         lost(error_text(rc));
         return;
     }
@@ -199,7 +199,10 @@ void MqttClient::subscribe(const std::string& filter)
 
 void MqttClient::stop(const mqtt::Message& last)
 {
-    if (state_ == State::Connected) {
+    const bool was_connected = state_ == State::Connected;
+    // Leaving calls back, which must not count as a loss.
+    state_ = State::Stopped;
+    if (was_connected) {
         mosquitto_publish(mosq_, nullptr, last.topic.c_str(), int(last.payload.size()), last.payload.data(), 1,
                           last.retain);
         mosquitto_disconnect(mosq_);
@@ -207,7 +210,6 @@ void MqttClient::stop(const mqtt::Message& last)
         // not block.
         mosquitto_loop_write(mosq_, kPacketsPerRead);
     }
-    state_ = State::Stopped;
     drop_socket();
     misc_->stop();
     retry_->stop();

@@ -3,8 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 #include "control/preset.h"
-#include "control/status.h"
 #include "unit/unit_model.h"
 
 namespace plenvo {
@@ -130,12 +131,11 @@ void MqttDoor::received(const QByteArray& topic, const QByteArray& payload, bool
 
 void MqttDoor::set(const control::Assignment& assignment)
 {
-    const std::string text = control::setting_text(*assignment.setting, assignment.value);
-    model_.set(assignment.setting->command, assignment.value, Door::Broker, [this, text](const Outcome& outcome) {
+    model_.set(assignment.setting->command, assignment.value, Door::Broker, [this](const Outcome& outcome) {
         // A later value for the same setting is no failure: it is the one
-        // the user wants now.
+        // the user wants now. The reason names the setting and its value.
         if (!outcome.ok() && outcome.kind != Outcome::Kind::Replaced)
-            failed(text + ": " + outcome.reason.toStdString());
+            failed(outcome.reason.toStdString());
     });
 }
 

@@ -175,7 +175,7 @@ std::optional<BrokerAddress> parse_broker_url(std::string_view url, std::string&
         const size_t colon = credentials.find(':');
         address.user = credentials.substr(0, colon);
         if (colon != std::string_view::npos)
-            address.password = credentials.substr(colon + 1);
+            address.password = std::string(credentials.substr(colon + 1));
         if (address.user.empty()) {
             error = "the user name before '@' is empty";
             return std::nullopt;
@@ -270,9 +270,10 @@ Command read_command(std::string_view base, std::string_view topic, std::string_
     const std::string_view name = topic.substr(base.size() + 1, topic.size() - base.size() - 1 - 4);
     if (payload.size() > kMaxPayload)
         return bad(topic, "a payload of " + std::to_string(payload.size()) + " bytes is too long");
-    if (!printable(payload))
-        return bad(topic, "the payload is not plain text");
+    // A line end, as `echo` leaves one, is no part of the value.
     const std::string_view word = trimmed(payload);
+    if (!printable(word))
+        return bad(topic, "the payload is not plain text");
     if (name == "preset") {
         if (word.empty())
             return bad(topic, "no preset named");
