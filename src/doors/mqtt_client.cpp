@@ -102,6 +102,7 @@ void MqttClient::start()
 void MqttClient::connect_to(const QString& host)
 {
     state_ = State::Connecting;
+    last_error_.clear();
     const int rc = started_once_ ? mosquitto_reconnect_async(mosq_)
                                  : mosquitto_connect_async(mosq_, host.toUtf8().constData(), settings_.broker.port,
                                                            kKeepAliveS);
@@ -114,6 +115,20 @@ void MqttClient::connect_to(const QString& host)
     started_once_ = true;
     misc_->start();
     watch_socket();
+}
+
+// A TLS handshake that fails shows as a TLS error or as the connection
+// lost, depending on which side gives up first; libmosquitto's error line
+// names the reason either way.
+void MqttClient::failed(int rc)
+{
+    if (state_ == State::Connecting && settings_.broker.tls && (rc == MOSQ_ERR_TLS || !last_error_.isEmpty())) {
+        const QString why = QStringLiteral("TLS failed: ") + last_error_;
+        emit refused(why);
+        lost(why);
+        return;
+    }
+    lost(error_text(rc));
 }
 
 void MqttClient::lost(const QString& why)
@@ -160,14 +175,8 @@ void MqttClient::after_io(int rc)
 {
     if (state_ == State::Stopped || state_ == State::Waiting)
         return;
-    if (rc == MOSQ_ERR_TLS) {
-        const QString why = QStringLiteral("TLS failed: ") + last_error_;
-        emit refused(why);
-        lost(why);
-        return;
-    }
     if (rc != MOSQ_ERR_SUCCESS) {
-        lost(error_text(rc));
+        failed(rc);
         return;
     }
     watch_socket();
@@ -232,7 +241,10 @@ void MqttClient::on_connect(mosquitto*, void* self, int rc)
 void MqttClient::on_disconnect(mosquitto*, void* self, int rc)
 {
     auto* client = static_cast<MqttClient*>(self);
-    client->lost(rc == 0 ? QStringLiteral("disconnected") : error_text(rc));
+    if (rc == 0)
+        client->lost(QStringLiteral("disconnected"));
+    else
+        client->failed(rc);
 }
 
 void MqttClient::on_message(mosquitto*, void* self, const mosquitto_message* message)

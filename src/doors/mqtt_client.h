@@ -57,6 +57,7 @@ private:
     enum class State { Idle, Looking, Connecting, Connected, Waiting, Stopped };
 
     void connect_to(const QString& host);
+    void failed(int rc);
     void lost(const QString& why);
     void drop_socket();
     void watch_socket();
