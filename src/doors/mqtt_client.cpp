@@ -108,8 +108,9 @@ void MqttClient::connect_to(const QString& host)
                                                            kKeepAliveS);
     // A new name for a later try takes a fresh connect.
     started_once_ = started_once_ && rc == MOSQ_ERR_SUCCESS;
+    // On loopback the handshake may begin, and fail, within the connect.
     if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_CONN_PENDING) {
-        lost(error_text(rc));
+        failed(rc);
         return;
     }
     started_once_ = true;
