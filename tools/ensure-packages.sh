@@ -7,9 +7,10 @@
 #   ensure_packages "${plenvo_packages[@]}"       # test.sh
 
 # Building and running the panel, the headless demonstration included (a
-# private X server, clicks by xdotool, the screenshot by ImageMagick).
+# private X server, clicks by xdotool, the screenshot by ImageMagick), and
+# the MQTT client library of the broker door.
 plenvo_run_packages=(
-    cmake g++ qt6-base-dev qt6-serialport-dev
+    cmake g++ qt6-base-dev qt6-serialport-dev libmosquitto-dev pkgconf
     xvfb xdotool imagemagick python3
 )
 
@@ -17,13 +18,15 @@ plenvo_run_packages=(
 # fuzzer runtime, dpkg-shlibdeps for the package's dependencies, an SVG
 # renderer for its scalable icon, ser2net, a private D-Bus session with the
 # accessibility bus and its Python bindings for reading the panel as a screen
-# reader does, and a small window manager with xprop for a minimised panel.
+# reader does, a small window manager with xprop for a minimised panel, and
+# an MQTT broker with a Python client standing in for Home Assistant.
 plenvo_packages=(
     "${plenvo_run_packages[@]}"
     ninja-build libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
     dpkg-dev librsvg2-bin ser2net
     python3-pyatspi at-spi2-core dbus-daemon
     x11-utils twm
+    mosquitto python3-paho-mqtt
 )
 
 ensure_packages() {

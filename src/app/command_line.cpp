@@ -5,6 +5,7 @@
 
 #include "base/version.h"
 #include "devices/port_devices.h"
+#include "doors/mqtt_topics.h"
 
 namespace plenvo {
 
@@ -38,6 +39,27 @@ void take_listen_address(CommandLine& options, const QString& text)
     }
 }
 
+std::optional<QString> broker_url_mistake(const QString& url)
+{
+    std::string error;
+    if (mqtt::parse_broker_url(url.toStdString(), error))
+        return std::nullopt;
+    return QString::fromStdString(error);
+}
+
+std::optional<QString> topic_id_mistake(const QString& id)
+{
+    const std::string error = mqtt::id_mistake(id.toStdString());
+    return error.empty() ? std::nullopt : std::optional(QString::fromStdString(error));
+}
+
+std::optional<QString> discovery_mistake(const QString& prefix)
+{
+    if (prefix.contains('+') || prefix.contains('#') || prefix.startsWith('/') || prefix.endsWith('/'))
+        return QStringLiteral("the prefix must be a topic without wildcards, or \"off\"");
+    return std::nullopt;
+}
+
 const Option kOptions[] = {
     {"com1", nullptr, "DEVICE", "device behind port 1, kept for later runs",
      [](CommandLine& o, const QString& device) { o.devices[1] = device; }, device_mistake},
@@ -45,6 +67,20 @@ const Option kOptions[] = {
      [](CommandLine& o, const QString& device) { o.devices[2] = device; }, device_mistake},
     {"listen", nullptr, "[HOST:]PORT", "also serve plenvo-ctl's commands on TCP (on 127.0.0.1 unless a HOST is given)",
      take_listen_address},
+    {"mqtt", nullptr, "URL", "publish the unit on an MQTT broker: mqtt://[USER@]HOST[:PORT] or mqtts://...",
+     [](CommandLine& o, const QString& url) { o.mqtt.url = url; }, broker_url_mistake},
+    {"mqtt-id", nullptr, "ID", "the unit's topics are plenvo/ID/... (default: from the port's device)",
+     [](CommandLine& o, const QString& id) { o.mqtt.id = id; }, topic_id_mistake},
+    {"mqtt-password-file", nullptr, "FILE", "the broker password's file (or PLENVO_MQTT_PASSWORD)",
+     [](CommandLine& o, const QString& file) { o.mqtt.password_file = file; }},
+    {"mqtt-ca", nullptr, "FILE", "the CA certificates for mqtts:// (default: the system's)",
+     [](CommandLine& o, const QString& file) { o.mqtt.ca_file = file; }},
+    {"mqtt-discovery", nullptr, "PREFIX", "Home Assistant's discovery prefix (homeassistant), or off",
+     [](CommandLine& o, const QString& prefix) { o.mqtt.discovery = prefix; }, discovery_mistake},
+    {"mqtt-presets", nullptr, "DIR", "offer each preset file in DIR as a button",
+     [](CommandLine& o, const QString& folder) { o.mqtt.presets_folder = folder; }},
+    {"mqtt-forget", nullptr, nullptr, "remove the unit's retained messages from the broker and end",
+     [](CommandLine& o, const QString&) { o.mqtt.forget = true; }},
     {"trace", nullptr, nullptr, "one line on stderr per message, frame sent and reply received",
      [](CommandLine& o, const QString&) { o.trace = true; }},
     {"headless", nullptr, nullptr, "no windows and no display: serve plenvo-ctl and --listen only",
@@ -168,6 +204,11 @@ QString usage_text()
         "adapter found and port 2 the second, then the built-in ports /dev/ttyS0 and\n"
         "/dev/ttyS1. The devices are kept in plenvo-devices.ini beside the settings\n"
         "file; a press on the panel's logo or Ctrl+P chooses them.\n"
+        "\n"
+        "The --mqtt options may also be kept in plenvo-mqtt.conf beside the devices\n"
+        "file, one a line without its dashes (mqtt=mqtt://broker.lan); the command\n"
+        "line wins. A password in the URL shows in ps: keep it in a file or in\n"
+        "PLENVO_MQTT_PASSWORD instead.\n"
         "\n"
         "Options take one dash or two, and a value after a blank or '='.\n"
         "Options of Qt itself (-platform, -display, -style, ...) are passed on to Qt.\n");

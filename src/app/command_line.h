@@ -11,6 +11,19 @@ namespace plenvo {
 
 class PortDevices;
 
+// The unit on an MQTT broker: the options, or the lines of the same names
+// in the broker's settings file.
+struct BrokerOptions {
+    QString url;
+    QString id;
+    QString ca_file;
+    QString password_file;
+    // "off", or empty for the default prefix.
+    QString discovery;
+    QString presets_folder;
+    bool forget = false;
+};
+
 struct CommandLine {
     // Devices named for port numbers, each well formed.
     std::map<int, QString> devices;
@@ -19,6 +32,7 @@ struct CommandLine {
     bool headless = false;
     // --listen: where the control protocol is also served on TCP.
     std::optional<std::pair<QHostAddress, quint16>> listen;
+    BrokerOptions mqtt;
 
     // Set when the program should end at once with this status, after
     // printing `output` (to stdout for status 0, stderr otherwise).

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/broker.h"
 #include "app/command_line.h"
 #include "app/doors.h"
 #include "app/stop_signals.h"
@@ -22,6 +23,7 @@
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
 #include "doors/line_state.h"
+#include "doors/mqtt_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
 
@@ -86,6 +88,18 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
         return 2;
     }
 
+    const SettingsFile settings = SettingsFile::for_program(program_dir);
+    const SettingsFile::Values saved = settings.read();
+    QString broker_error;
+    const std::unique_ptr<MqttDoor> broker =
+        make_broker_door(model, options, devices, saved.com_port.value_or(1), broker_error);
+    if (!broker_error.isEmpty()) {
+        say(broker_error);
+        return 2;
+    }
+    if (broker)
+        QObject::connect(broker.get(), &MqttDoor::logged, &app, say);
+
     LineLog line_log;
     QObject::connect(&model, &UnitModel::port_changed, &app, [&] {
         if (const QString change = line_log.next(line_state(model)); !change.isEmpty())
@@ -97,13 +111,13 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
                      [](const QString& text) { trace::line(QStringLiteral("msg"), text); });
     on_stop_signals(app, [] { QCoreApplication::quit(); });
 
-    const SettingsFile settings = SettingsFile::for_program(program_dir);
-    const SettingsFile::Values saved = settings.read();
     ServeWhenStateIsIn serving(platform, model, server);
     const bool opened = model.open_start_up_port(saved.com_port.value_or(1));
     if (opened)
         model.request_state();
     serving.start(opened);
+    if (broker)
+        broker->start();
 
     QCoreApplication::exec();
     model.close_port();

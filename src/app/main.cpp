@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/broker.h"
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "app/windowed.h"
@@ -35,5 +36,7 @@ int main(int argc, char** argv)
     const plenvo::CommandLine options = plenvo::parse_command_line(raw_arguments(argc, argv));
     if (options.exit_status)
         return print_and_exit(options);
+    if (options.mqtt.forget)
+        return plenvo::forget_on_broker(argc, argv, options);
     return options.headless ? plenvo::run_headless(argc, argv, options) : plenvo::run_windowed(argc, argv, options);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/broker.h"
 #include "app/command_line.h"
 #include "app/doors.h"
 #include "app/stop_signals.h"
@@ -11,8 +12,10 @@
 #include "base/trace.h"
 #include "control/panel_client.h"
 #include "devices/port_devices.h"
+#include "devices/settings_file.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
+#include "doors/mqtt_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
 #include "windows/frm_main.h"
@@ -84,11 +87,28 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
     if (!another_copy_running)
         for (const QString& error : open_doors(server, options, program_dir))
             std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
+    // The broker's refusal shows on the message line as well: the user is
+    // the one to mend the password or the certificate.
+    std::unique_ptr<MqttDoor> broker;
+    if (!another_copy_running) {
+        QString error;
+        broker = make_broker_door(model, options, devices,
+                                  SettingsFile::for_program(program_dir).read().com_port.value_or(1), error);
+        if (!error.isEmpty())
+            std::fprintf(stderr, "plenvo: %s\n", qPrintable(error));
+    }
+    if (broker) {
+        QObject::connect(broker.get(), &MqttDoor::logged, &app,
+                         [](const QString& line) { std::fprintf(stderr, "plenvo: %s\n", qPrintable(line)); });
+        QObject::connect(broker.get(), &MqttDoor::refused, &frm, &FrmMain::set_message);
+    }
     ServeWhenStateIsIn serving(platform, model, server);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
     serving.start(model.port_ok());
+    if (broker)
+        broker->start();
     return QApplication::exec();
 }
 
