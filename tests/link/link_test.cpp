@@ -27,6 +27,7 @@ public:
         if (on_applied)
             on_applied(frame);
     }
+    bool link_awaits_report() const override { return awaits_report; }
 
     bool said(const char* text) const { return std::ranges::count(messages, QString::fromLatin1(text)) > 0; }
 
@@ -35,6 +36,7 @@ public:
     int port_changes = 0;
     std::vector<QString> failures;
     std::function<void(const Frame&)> on_applied;
+    bool awaits_report = false;
 };
 
 class LinkAloneTest : public ::testing::Test {
@@ -134,6 +136,50 @@ TEST_F(LinkAloneTest, AnAnswerCountsWhateverElseCameInTheSamePoll)
     EXPECT_EQ(send('O', 'U', 5), TxResult::Answered);
     EXPECT_EQ(serial.sent.size(), 2u) << "each answered at the first send";
     EXPECT_FALSE(listener.said(kTxFail));
+}
+
+TEST_F(LinkAloneTest, WhatIsAwaitedIsAppliedTheMomentItArrivesTheRestAtThePoll)
+{
+    struct Case {
+        const char* what;
+        std::optional<Frame> command;  // on the line when the frame arrives
+        bool report_awaited;           // the owner waits for a report
+        Frame arrives;
+        bool at_once;
+        size_t sends;
+    };
+    const Case cases[] = {
+        {"the answer to a command", Frame{'P', 'W', 1}, false, Frame{'P', 'W', 1}, true, 1},
+        {"another reply while a command waits", Frame{'I', 'N', 2}, false, Frame{'V', 'O', 7}, true, 5},
+        {"a report the owner awaits", std::nullopt, true, Frame{'B', 'R', 40}, true, 0},
+        {"a report nobody awaits", std::nullopt, false, Frame{'B', 'R', 41}, false, 0},
+        {"a report while a level is on the line", Frame{'C', 'O', 9}, false, Frame{'S', 'A', 3}, false, 1},
+    };
+    for (const Case& c : cases) {
+        // Polls fall on whole tenths of a second: the frame comes 20 ms
+        // after the command and 70 ms before the next poll.
+        platform.run_for(110 - platform.now() % 100);
+        serial.sent.clear();
+        listener.applied.clear();
+        listener.awaits_report = c.report_awaited;
+        std::optional<TxResult> result;
+        if (c.command)
+            link.tx_cmd(c.command->first, c.command->second, c.command->value, [&](TxResult r) { result = r; });
+        platform.run_for(20);
+        serial.receive(c.arrives);
+        platform.run_for(2);
+        const auto applied = [&] { return std::ranges::count(listener.applied, c.arrives) == 1; };
+        EXPECT_EQ(applied(), c.at_once) << c.what;
+        if (c.sends == 1 && c.arrives == *c.command) {
+            EXPECT_EQ(result, TxResult::Answered) << c.what << ": told as soon as the answer is in";
+            EXPECT_TRUE(state.tx_busy) << c.what << ": the line is free only at the end of its step";
+        }
+        platform.run_for(80);
+        EXPECT_TRUE(applied()) << c.what << ": the poll takes what is left";
+        platform.run_for(1000);
+        EXPECT_FALSE(state.tx_busy) << c.what;
+        EXPECT_EQ(serial.sent.size(), c.sends) << c.what;
+    }
 }
 
 TEST_F(LinkAloneTest, AnAnswerAppliedJustBeforeTheTimeOutCountsOneJustAfterDoesNot)

@@ -76,15 +76,18 @@ TEST_F(UnitModelTest, EachAskerIsToldOnceHowItsSettingCameOut)
         int value;
         Kind kind;
         const char* reason;
+        // The outcome is told this soon: the moment the unit's answer or
+        // report (20 ms after each frame) is in, not at the next poll.
+        uint64_t within_ms;
     };
     const Case cases[] = {
-        {"answered", "", true, protocol::kOU, 3, Kind::Done, ""},
-        {"a level the unit reports", "", true, protocol::kBR, 40, Kind::Done, ""},
+        {"answered", "", true, protocol::kOU, 3, Kind::Done, "", 25},
+        {"a level the unit reports", "", true, protocol::kBR, 40, Kind::Done, "", 25},
         {"a level the unit ignores", "BR", true, protocol::kBR, 12, Kind::NotConfirmed,
-         "the unit reports bright 31 after bright 12"},
-        {"not answered", "OU", true, protocol::kOU, 5, Kind::NotAnswered, "the unit did not answer output 576p"},
-        {"power off", "", false, protocol::kNR, 1, Kind::Refused, "the power is off: only power can be set"},
-        {"bypass not allowed", "", true, protocol::kIN, 4, Kind::Refused, "input bypass needs bypass on"},
+         "the unit reports bright 31 after bright 12", 230},
+        {"not answered", "OU", true, protocol::kOU, 5, Kind::NotAnswered, "the unit did not answer output 576p", 1000},
+        {"power off", "", false, protocol::kNR, 1, Kind::Refused, "the power is off: only power can be set", 0},
+        {"bypass not allowed", "", true, protocol::kIN, 4, Kind::Refused, "input bypass needs bypass on", 0},
     };
     for (const Case& c : cases) {
         unit = sim::Unit();
@@ -93,8 +96,12 @@ TEST_F(UnitModelTest, EachAskerIsToldOnceHowItsSettingCameOut)
         model.request_state();
         platform.run_for(400);
         serial.sent.clear();
+        // Midway between polls, which fall on whole tenths of a second.
+        platform.run_for(150 - platform.now() % 100);
 
+        const uint64_t asked = platform.now();
         const Outcome outcome = set(c.command, c.value);
+        EXPECT_LE(platform.now() - asked, c.within_ms) << c.what;
         EXPECT_EQ(outcome.kind, c.kind) << c.what << ": " << outcome.reason.toStdString();
         EXPECT_TRUE(outcome.reason.contains(QString::fromLatin1(c.reason))) << c.what << ": " << outcome.reason.toStdString();
         EXPECT_EQ(serial.sent.empty(), c.kind == Kind::Refused) << c.what;

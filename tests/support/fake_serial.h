@@ -41,8 +41,13 @@ public:
     std::function<QString(int port)> device_of;
     QString opened_device;
 
-    // Bytes from the unit, readable from now on.
-    void receive(const QByteArray& bytes) { in_ += bytes; }
+    // Bytes from the unit, readable from now on; an open line tells of them.
+    void receive(const QByteArray& bytes)
+    {
+        in_ += bytes;
+        if (open_ && on_bytes_arrived)
+            on_bytes_arrived();
+    }
     void receive(const protocol::Frame& frame);
     // Answers every command as `unit` does, `delay_ms` after it was written.
     void answer_with(sim::Unit& unit, uint64_t delay_ms = 20);

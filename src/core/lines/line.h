@@ -47,6 +47,9 @@ public:
     // within the line's own event handling: the line must not be opened,
     // closed or destroyed from it.
     std::function<void()> on_connection_settled;
+    // Told when bytes from the far end have come in, from within the line's
+    // own event handling, with the same restrictions.
+    std::function<void()> on_bytes_arrived;
 };
 
 // Waits at most `timeout_ms`, without running any event, for the output

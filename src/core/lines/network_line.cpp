@@ -40,7 +40,11 @@ NetworkLine::NetworkLine(const QString& device, const LineDevice& address, int c
         connection_failed(QStringLiteral("%1: no connection within %2 s").arg(device_).arg(connect_timeout_ms_ / 1000.0));
     });
     QObject::connect(&socket_, &QTcpSocket::connected, [this] { connected(); });
-    QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { receive(); });
+    QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
+        // Telnet negotiation alone brings no data.
+        if (receive() && on_bytes_arrived)
+            on_bytes_arrived();
+    });
     QObject::connect(&socket_, &QTcpSocket::errorOccurred, [this](QAbstractSocket::SocketError error) {
         if (connecting_)
             connection_failed(failure(error));
@@ -117,10 +121,10 @@ void NetworkLine::close()
     socket_.abort();
 }
 
-void NetworkLine::receive()
+bool NetworkLine::receive()
 {
     if (!open_)
-        return;
+        return false;
     const QByteArray arrived = socket_.readAll();
     QByteArray data = arrived;
     if (telnet_) {
@@ -129,7 +133,9 @@ void NetworkLine::receive()
         data = to_bytes(decoded.data);
         send(decoded.replies);
     }
+    const qsizetype before = in_.size();
     in_ += data.left(kInputLimit - in_.size());
+    return in_.size() > before;
 }
 
 void NetworkLine::clear_input()

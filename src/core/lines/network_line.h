@@ -48,7 +48,8 @@ public:
 private:
     void connected();
     void connection_failed(const QString& reason);
-    void receive();
+    // True when data for the panel came in.
+    bool receive();
     void send(const Rfc2217Codec::Bytes& bytes);
     void drop(QAbstractSocket::SocketError error);
     QString failure(QAbstractSocket::SocketError error) const;

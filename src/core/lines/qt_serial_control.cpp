@@ -59,6 +59,10 @@ bool QtSerialControl::open_line()
         if (on_connection_settled)
             on_connection_settled();
     };
+    line_->on_bytes_arrived = [this] {
+        if (on_bytes_arrived)
+            on_bytes_arrived();
+    };
     const bool opened = line_->open(settings_);
     error_ = opened ? QString() : line_->error_text();
     return opened;

@@ -8,7 +8,8 @@
 namespace plenvo {
 
 // The serial line to the unit, with the operations the panel relies on.
-// Output is queued and returns at once; input is polled, in bulk.
+// Output is queued and returns at once; input is read in bulk, when polled
+// or when told that it has come.
 class SerialControl {
 public:
     virtual ~SerialControl() = default;
@@ -59,6 +60,9 @@ public:
     // within the line's own event handling: the port must not be opened or
     // closed from it.
     std::function<void()> on_connection_settled;
+    // Told when received bytes have come in, from within the line's own
+    // event handling: nothing may be opened, closed or read from it.
+    std::function<void()> on_bytes_arrived;
 };
 
 }  // namespace plenvo

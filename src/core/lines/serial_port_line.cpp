@@ -40,6 +40,10 @@ SerialPortLine::SerialPortLine(const QString& path) : path_(path)
     serial_.setPortName(path);
     QObject::connect(&serial_, &QSerialPort::errorOccurred,
                      [this](QSerialPort::SerialPortError error) { on_error(error); });
+    QObject::connect(&serial_, &QSerialPort::readyRead, [this] {
+        if (on_bytes_arrived)
+            on_bytes_arrived();
+    });
 }
 
 void SerialPortLine::on_error(QSerialPort::SerialPortError error)

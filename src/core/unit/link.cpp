@@ -99,7 +99,8 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
       timOkReply_(platform.make_timer(kOkReplyMs)),
       timNoAnswer_(platform.make_timer(kNoAnswerMs)),
       timReopen_(platform.make_timer(kReopenMs)),
-      timConnect_(platform.make_timer(0))
+      timConnect_(platform.make_timer(0)),
+      timArrived_(platform.make_timer(0))
 {
     timRx_->on_tick = [this] { timRx_Timer(); };
     timTimeOut_->on_tick = [this] { timTimeOut_Timer(); };
@@ -109,12 +110,18 @@ Link::Link(Platform& platform, SerialControl& serial, DeviceState& state, LinkLi
     timNoAnswer_->on_tick = [this] { no_answer(); };
     timReopen_->on_tick = [this] { try_reopening(); };
     timConnect_->on_tick = [this] { connection_settled(); };
+    timArrived_->on_tick = [this] { read_arrived(); };
     serial_.on_connection_settled = [this] { timConnect_->set_enabled(true); };
+    serial_.on_bytes_arrived = [this] {
+        if (answer_awaited())
+            timArrived_->set_enabled(true);
+    };
 }
 
 Link::~Link()
 {
     serial_.on_connection_settled = nullptr;
+    serial_.on_bytes_arrived = nullptr;
 }
 
 QString Link::line_problem(int port) const
@@ -584,6 +591,20 @@ void Link::timRx_Timer()
     polling_ = true;
     read_and_apply();
     end_poll();
+}
+
+bool Link::answer_awaited() const
+{
+    return (awaited_ && !answered_ && !state_.tx_timeout) || listener_.link_awaits_report();
+}
+
+// What came while an answer was awaited is read at once, as the poll does;
+// the poll itself keeps its own pace.
+void Link::read_arrived()
+{
+    timArrived_->set_enabled(false);
+    if (timRx_->enabled())
+        timRx_Timer();
 }
 
 // Commands asked for while the poll applied its frames go out now.

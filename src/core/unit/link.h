@@ -34,12 +34,17 @@ public:
     virtual void link_port_failed(int port, const QString& reason) = 0;
     // A reply frame was stored in the device state; `code` is its reply code.
     virtual void link_frame_applied(const protocol::Frame& frame, int code) = 0;
+    // Something waits for a report of the unit's (a level's value): what
+    // the unit sends is then read as soon as it comes, not at the next poll.
+    virtual bool link_awaits_report() const { return false; }
 };
 
 // The serial line to the unit and its protocol: opening the port, sending
 // command frames and waiting for their answers, polling for replies and
 // storing them in the device state. No windows and no waiting: everything
-// happens in timer ticks on the program's message loop.
+// happens in timer ticks on the program's message loop. While an answer or
+// a report is awaited, what the unit sends is read as soon as it comes;
+// otherwise the poll reads it.
 //
 // One command is on the line at a time. A command asked for while another
 // waits, or while a poll applies what it read, is kept, one per setting with
@@ -133,6 +138,8 @@ private:
     void send_queued();
     bool stale_answer(const protocol::Frame& frame) const;
     void read_and_apply();
+    bool answer_awaited() const;
+    void read_arrived();
     void end_poll();
     void apply(const protocol::Frame& frame);
     void ask_again_for_state();
@@ -160,6 +167,8 @@ private:
     // Handles a network line's connection, made or failed, from the
     // message loop.
     std::unique_ptr<Timer> timConnect_;
+    // Reads what the unit sent, from the message loop, as soon as it came.
+    std::unique_ptr<Timer> timArrived_;
     ReplyAssembler assembler_;
     // Counts port openings and closings, so that a poll can tell that the
     // port it reads was replaced meanwhile.

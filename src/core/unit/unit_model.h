@@ -148,6 +148,7 @@ private:
     void link_port_changed() override;
     void link_port_failed(int port, const QString& reason) override { emit port_failed(port, reason); }
     void link_frame_applied(const protocol::Frame& frame, int code) override;
+    bool link_awaits_report() const override { return !confirmations_.empty(); }
 
     Platform& platform_;
     DeviceState state_;
