@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "windows/desktop_platform.h"
 #include "windows/frm_main.h"
-#include "base/qt_platform.h"
 #include "unit/unit_model.h"
 #include "bench_clock.h"
 #include "support/fake_serial.h"
@@ -42,7 +42,7 @@ public:
 
 private:
     QTemporaryDir folder_;
-    QtPlatform platform_;
+    DesktopPlatform platform_;
     // The scripted line stamps the frames it is given with this clock;
     // nothing else runs on it.
     testing::SimPlatform line_clock_;

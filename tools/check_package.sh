@@ -3,8 +3,8 @@
 # its control fields, dependencies that dpkg-shlibdeps computed, every
 # program with its manual page, the menu entry, the icons in every size
 # and as a scalable picture that looks like them, the systemd unit of the
-# program without a display, nothing installed beside those, and programs
-# that run from there.
+# program without a display, the private libraries and the windows' module,
+# nothing installed beside those, and programs that run from there.
 #
 #   tools/check_package.sh PACKAGE.deb
 set -euo pipefail
@@ -52,6 +52,21 @@ for page in "$usr"/share/man/man1/*; do
     [[ -x $usr/bin/$(basename "$page" .1.gz) ]] || fail "manual page $(basename "$page") of no program"
 done
 
+# The programs find their private libraries relative to themselves; the
+# program without windows needs no Qt GUI, the windows' module all of it.
+private=$usr/lib/plenvo
+[[ -f $private/plenvo-windows.so ]] || fail "no windows' module in /usr/lib/plenvo"
+for program in "$usr"/bin/*; do
+    runpath=$(readelf -d "$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+    [[ $runpath == '$ORIGIN/../lib/plenvo' ]] || fail "$(basename "$program") has RUNPATH '$runpath'"
+done
+needed=$(readelf -d "$usr/bin/plenvo" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+[[ ! $needed =~ libQt6(Gui|Widgets) ]] || fail "plenvo itself links Qt's GUI: $(echo $needed)"
+for object in "$usr"/bin/* "$private"/*; do
+    missing=$(ldd "$object" | grep 'not found' || true)
+    [[ -z $missing ]] || fail "$(basename "$object") finds no $missing"
+done
+
 entry=$usr/share/applications/plenvo.desktop
 if [[ -f $entry ]]; then
     exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
@@ -92,7 +107,7 @@ else
 fi
 
 unexpected=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/share/applications/*' \
-    ! -path './usr/share/icons/hicolor/*' ! -path './usr/share/man/man1/*' \
+    ! -path './usr/share/icons/hicolor/*' ! -path './usr/share/man/man1/*' ! -path './usr/lib/plenvo/*' \
     ! -path './usr/lib/systemd/system/plenvo-headless@.service' ! -name svg.png)
 [[ -z $unexpected ]] || fail "unexpected files: $unexpected"
 

@@ -8,7 +8,6 @@
 #include "app/command_line.h"
 #include "app/doors.h"
 #include "app/stop_signals.h"
-#include "base/qt_platform.h"
 #include "base/trace.h"
 #include "control/panel_client.h"
 #include "devices/port_devices.h"
@@ -18,6 +17,7 @@
 #include "doors/mqtt_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
+#include "windows/desktop_platform.h"
 #include "windows/frm_main.h"
 #include "windows/port_menu.h"
 
@@ -38,7 +38,7 @@ void raise_panel(FrmMain& frm)
 
 }  // namespace
 
-int run_windowed(int& argc, char** argv, const CommandLine& options)
+int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
 {
     // Qt cannot place windows on Wayland; docking and dragging need X.
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY") &&
@@ -68,7 +68,7 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
             qWarning("plenvo: %s", qPrintable(failure));
     }
 
-    QtPlatform platform;
+    DesktopPlatform platform;
     QtSerialControl serial([&devices](int port) { return devices.device(port); });
     UnitModel model(platform, serial);
     FrmMain frm(platform, model, SettingsFile::for_program(program_dir));

@@ -2,7 +2,7 @@
 """End-to-end checks of `plenvo --headless` with no X server and no Wayland:
 the unit model and its doors against plenvo-sim, driven by plenvo-ctl and by
 a control system on TCP; a second start; SIGTERM; a --listen port that is
-taken.
+taken; a start with windows whose module cannot be loaded.
 
 Usage: headless_test.py BIN_DIR   (the folder holding plenvo, plenvo-ctl and plenvo-sim)
 """
@@ -53,8 +53,11 @@ def starts_without_a_display_and_falls_back_to_port_1(unit):
     expect(len(said) == 2 and said[0].startswith("plenvo: COM2: can't work: ") and "no-such-device" in said[0],
            f"stderr {said}")
     with open(f"/proc/{unit.process.pid}/maps") as maps:
-        plugins = [line.split()[-1] for line in maps if "/platforms/" in line]
+        mapped = {line.split()[-1] for line in maps if "/" in line}
+    plugins = [path for path in mapped if "/platforms/" in path]
     expect(not plugins, f"a window system's plugin was loaded: {plugins}")
+    gui = [path for path in mapped if "libQt6Widgets" in path or "libQt6Gui" in path or "plenvo-windows" in path]
+    expect(not gui, f"Qt's GUI or the windows were loaded: {gui}")
 
 
 def status_and_set_through_the_socket(unit):
@@ -137,6 +140,25 @@ def a_taken_listen_port_ends_with_status_2(serving):
            "the unit was sent frames or the settings file changed")
 
 
+def a_windowed_start_whose_module_does_not_load_ends_with_status_2(serving):
+    """The windows' module beside the program is taken before the build's
+    own; one that is no library ends the start before anything else."""
+    session = serving.session
+    folder = session.install_panel(SAVED, name="broken")
+    module = os.path.join(folder, "plenvo-windows.so")
+    with open(module, "w") as file:
+        file.write("not a library\n" * 100)
+    env = {key: value for key, value in session.env.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    start = harness.Process([os.path.join(folder, "plenvo"), "--com1", serving.sim.link], session.folder, "broken",
+                            env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    status = start.wait(harness.START_TIMEOUT_S)
+    said = start.stderr_text()
+    expect(status == 2 and said.startswith("plenvo: the windows cannot start: ") and said.count("\n") == 1
+           and module in said and "invalid ELF header" in said, f"ended with {status}, saying {said!r}")
+    expect(session.read_settings(folder) == SAVED and not os.path.exists(os.path.join(folder, "plenvo-devices.ini")),
+           "the start changed the settings or kept the devices")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -151,7 +173,8 @@ def main():
         failures = harness.run_each(
             (starts_without_a_display_and_falls_back_to_port_1, status_and_set_through_the_socket,
              watch_on_tcp_sees_the_front_panel, a_second_start_ends_at_once, sigterm_ends_it_in_order,
-             a_taken_listen_port_ends_with_status_2), unit, after_failure=unit.process.stop)
+             a_taken_listen_port_ends_with_status_2,
+             a_windowed_start_whose_module_does_not_load_ends_with_status_2), unit, after_failure=unit.process.stop)
     sys.exit(1 if failures else 0)
 
 

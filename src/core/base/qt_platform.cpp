@@ -1,11 +1,6 @@
 #include "base/qt_platform.h"
 
-#include <QCursor>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
-
-#include <cmath>
 
 namespace plenvo {
 
@@ -32,14 +27,7 @@ private:
     QTimer timer_;
 };
 
-constexpr int kTwipsPerInch = 1440;
-
-int twips_per_pixel(qreal logical_dpi)
-{
-    if (logical_dpi <= 0)
-        return 15;
-    return std::max(1, int(std::lround(kTwipsPerInch / logical_dpi)));
-}
+constexpr int kTwipsPerPixel = 15;
 
 }  // namespace
 
@@ -55,28 +43,22 @@ uint32_t QtPlatform::tick_count() const
 
 QPoint QtPlatform::cursor_pos() const
 {
-    return QCursor::pos();
+    return {};
 }
 
 QSize QtPlatform::screen_twips() const
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
-    const QSize px = screen->size();
-    return {px.width() * twips_per_pixel_x(), px.height() * twips_per_pixel_y()};
+    return {};
 }
 
 int QtPlatform::twips_per_pixel_x() const
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return twips_per_pixel(screen ? screen->logicalDotsPerInchX() : 0);
+    return kTwipsPerPixel;
 }
 
 int QtPlatform::twips_per_pixel_y() const
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return twips_per_pixel(screen ? screen->logicalDotsPerInchY() : 0);
+    return kTwipsPerPixel;
 }
 
 std::unique_ptr<Timer> QtPlatform::make_timer(int interval_ms)

@@ -6,9 +6,11 @@
 
 namespace plenvo {
 
-// The platform of the running program: Qt's event loop, QTimer, a steady
-// clock, QCursor and the primary QScreen.
-class QtPlatform final : public Platform {
+// The platform of the running program: Qt's event loop, QTimer and a steady
+// clock. It knows no screen: the cursor stays at the origin, the screen has
+// no size, and a pixel is 15 twips as at 96 dpi. The windows' platform adds
+// the cursor and the screen; the core links no Qt Gui.
+class QtPlatform : public Platform {
 public:
     QtPlatform();
 
