@@ -45,7 +45,7 @@ class Broker(harness.Process):
     and nothing kept across a restart, so what is there after one was sent
     again."""
 
-    def __init__(self, session, name, password_file=None, tls=None):
+    def __init__(self, session, name, password_file=None, tls=None, running=True):
         self.session, self.name_ = session, name
         self.port = harness.free_port()
         self.config = os.path.join(session.folder, name + ".conf")
@@ -60,7 +60,8 @@ class Broker(harness.Process):
             lines += [f"cafile {tls['ca']}", f"certfile {tls['cert']}", f"keyfile {tls['key']}"]
         with open(self.config, "w") as config:
             config.write("\n".join(lines) + "\n")
-        self.start()
+        if running:
+            self.start()
 
     def start(self):
         super().__init__([MOSQUITTO, "-c", self.config], self.session.folder, self.name_, self.session.env,
@@ -280,20 +281,29 @@ def tls_with_a_ca_of_our_own(ctx):
         ext.write("subjectAltName=DNS:localhost\n")
     openssl("x509", "-req", "-in", tls["csr"], "-CA", tls["ca"], "-CAkey", tls["ca-key"], "-CAcreateserial",
             "-out", tls["cert"], "-days", "1", "-extfile", "ext")
-    broker = Broker(session, "mosquitto-tls", tls=tls)
-    ha = HomeAssistant(broker, ca=tls["ca"])
-    program = Program(session, "tls", sim.link, "--mqtt", f"mqtts://localhost:{broker.port}", "--mqtt-ca",
-                      tls["ca"], "--mqtt-id", "hall", "--mqtt-discovery", "off")
+    # The programs start while the broker is away: a TLS try that failed
+    # must leave nothing behind that keeps later tries from connecting.
+    broker = Broker(session, "mosquitto-tls", tls=tls, running=False)
+    url = f"mqtts://localhost:{broker.port}"
+    program = Program(session, "tls", sim.link, "--mqtt", url, "--mqtt-ca", tls["ca"], "--mqtt-id", "hall",
+                      "--mqtt-discovery", "off")
+    # The system's certificates, which here are our CA.
+    system = Program(session, "system", "/dev/null-unit", "--mqtt", url, "--mqtt-id", "system",
+                     "--mqtt-discovery", "off", env={"SSL_CERT_FILE": tls["ca"]})
     # Without our CA, the system's do not know the broker's certificate.
-    untrusted = Program(session, "untrusted", "/dev/null-unit", "--mqtt", f"mqtts://localhost:{broker.port}",
-                        "--mqtt-id", "untrusted")
-    ha.wait(f"{BASE}/availability", "online", "online over TLS")
+    untrusted = Program(session, "untrusted", "/dev/null-unit", "--mqtt", url, "--mqtt-id", "untrusted")
+    for p in (program, system):
+        wait_for(lambda: p.said("could not connect"), harness.START_TIMEOUT_S, f"{p.process.name}: no broker")
+    broker.start()
+    ha = HomeAssistant(broker, ca=tls["ca"])
+    wait_for(lambda: ha.last(f"{BASE}/availability") == "online", 10, "online over TLS")
     wait_for_the_states(ha, sim)
+    wait_for(lambda: ha.last("plenvo/system/line"), 10, "the system's certificates after a failed try")
     expect(not [t for t in ha.messages if t.startswith("homeassistant/")], "discovery though it is off")
     line = wait_for(lambda: untrusted.said("refused the connection"), harness.START_TIMEOUT_S,
                     "the TLS refusal on stderr")
     expect("TLS" in line[0] and "certificate" in line[0], f"stderr {line}")
-    for p in (program, untrusted):
+    for p in (program, system, untrusted):
         expect(p.process.terminate() == 0, f"{p.process.name} SIGTERM")
     ha.wait(f"{BASE}/availability", "offline", "offline at a clean end")
     ha.close()
