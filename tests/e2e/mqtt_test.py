@@ -28,6 +28,9 @@ from panel_driver import FRAME_WAIT_S, WHOLE_FILE_LIMIT_S
 
 MOSQUITTO = "/usr/sbin/mosquitto"
 BASE = "plenvo/hall"
+# Each client publishes this once subscribed: what the broker keeps reaches
+# a new subscriber before it.
+MARK = "plenvo/subscribed"
 # What Home Assistant requires of each kind of entity found by discovery.
 REQUIRED = {
     "switch": ("command_topic",),
@@ -89,6 +92,7 @@ class HomeAssistant:
             self.client.tls_set(ca_certs=ca)
         self.client.on_message = self._received
         self.client.on_connect = lambda client, *_: client.subscribe([("plenvo/#", 0), ("homeassistant/#", 0)])
+        self.client.on_subscribe = lambda client, *_: client.publish(MARK, "")
         self.client.connect("localhost" if ca else "127.0.0.1", broker.port)
         self.client.loop_start()
 
@@ -256,6 +260,29 @@ def the_last_will_says_offline_on_sigkill(ctx):
     expect(not program.process.sanitizer_reports(), "sanitizer report")
 
 
+def forget_clears_the_retained_messages(ctx):
+    session, broker, program = ctx["session"], ctx["broker"], ctx["program"]
+    kept = HomeAssistant(broker, "ha", ctx["password"])
+    wait_for(lambda: kept.all(MARK), FRAME_WAIT_S, "the retained messages")
+    topics = [topic for topic, received in kept.messages.items() if received[0][1]]
+    expect(f"{BASE}/availability" in topics and [t for t in topics if t.startswith("homeassistant/")],
+           f"retained {topics}")
+
+    def forget(password, *options):
+        return subprocess.run([os.path.join(program.folder, "plenvo"), "--mqtt-forget", "--mqtt-id", "hall",
+                               "--mqtt-presets", ctx["presets"], *options],
+                              env=dict(session.env, PLENVO_MQTT_PASSWORD=password), capture_output=True, text=True,
+                              timeout=harness.START_TIMEOUT_S)
+    url = ("--mqtt", f"mqtt://ha@127.0.0.1:{broker.port}")
+    for password, options, status, said in (("s3cret", (), 2, "--mqtt-forget needs --mqtt"),
+                                            ("not-it", url, 1, "refused the connection: Connection Refused: not auth"),
+                                            ("s3cret", url, 0, f"removed {len(topics)} retained messages of {BASE}")):
+        run = forget(password, *options)
+        expect(run.returncode == status and said in run.stderr, f"{options}: {run.returncode} {run.stderr!r}")
+    wait_for(lambda: all(kept.last(topic) == "" for topic in topics), FRAME_WAIT_S, "every retained message emptied")
+    kept.close()
+
+
 def a_refused_password_is_named(ctx):
     session, broker = ctx["session"], ctx["broker"]
     wrong = Program(session, "wrong", "/dev/null-unit", "--mqtt", f"mqtt://ha@127.0.0.1:{broker.port}",
@@ -331,7 +358,7 @@ def main():
         os.makedirs(presets)
         with open(os.path.join(presets, "evening"), "w") as preset:
             preset.write("# films\npower on\noutput 1080i\ntint 5\n")
-        ctx = {"session": session, "broker": broker, "sim": sim, "password": "s3cret",
+        ctx = {"session": session, "broker": broker, "sim": sim, "password": "s3cret", "presets": presets,
                "ha": HomeAssistant(broker, "ha", "s3cret")}
         ctx["program"] = Program(session, "hall", sim.link, "--mqtt", f"mqtt://ha@127.0.0.1:{broker.port}",
                                  "--mqtt-password-file", password_file, "--mqtt-id", "hall",
@@ -339,7 +366,7 @@ def main():
         for check in (discovery_appears_with_every_setting, set_topics_reach_the_unit_as_frames,
                       front_panel_reaches_the_state_topic, bad_payloads_and_refusals_send_nothing,
                       reconnects_and_republishes_after_a_broker_restart, the_last_will_says_offline_on_sigkill,
-                      a_refused_password_is_named, tls_with_a_ca_of_our_own):
+                      forget_clears_the_retained_messages, a_refused_password_is_named, tls_with_a_ca_of_our_own):
             try:
                 check(ctx)
                 print(f"ok   {check.__name__}", flush=True)
