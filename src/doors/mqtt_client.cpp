@@ -12,6 +12,8 @@
 #include <cstring>
 #include <mutex>
 
+#include <sys/socket.h>
+
 namespace plenvo {
 
 namespace {
@@ -36,6 +38,20 @@ MqttClient::MqttClient(Settings settings)
 {
     static std::once_flag initialised;
     std::call_once(initialised, [] { mosquitto_lib_init(); });
+    misc_->setInterval(kMiscMs);
+    connect(misc_.get(), &QTimer::timeout, this, [this] { after_io(mosquitto_loop_misc(mosq_)); });
+    retry_->setSingleShot(true);
+    connect(retry_.get(), &QTimer::timeout, this, &MqttClient::start);
+}
+
+// Every try starts on a handle of its own: libmosquitto keeps what a try
+// left behind, and a handle whose TLS used the system's certificates once
+// turns every later connect away as an invalid argument.
+void MqttClient::new_handle()
+{
+    drop_socket();
+    if (mosq_)
+        mosquitto_destroy(mosq_);
     mosq_ = mosquitto_new(settings_.client_id.c_str(), true, this);
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(mosq_, on_connect);
@@ -57,11 +73,6 @@ MqttClient::MqttClient(Settings settings)
     const mqtt::Message& will = settings_.will;
     if (!will.topic.empty())
         mosquitto_will_set(mosq_, will.topic.c_str(), int(will.payload.size()), will.payload.data(), 1, will.retain);
-
-    misc_->setInterval(kMiscMs);
-    connect(misc_.get(), &QTimer::timeout, this, [this] { after_io(mosquitto_loop_misc(mosq_)); });
-    retry_->setSingleShot(true);
-    connect(retry_.get(), &QTimer::timeout, this, &MqttClient::start);
 }
 
 MqttClient::~MqttClient()
@@ -70,7 +81,8 @@ MqttClient::~MqttClient()
         QHostInfo::abortHostLookup(lookup_id_);
     read_.reset();
     write_.reset();
-    mosquitto_destroy(mosq_);
+    if (mosq_)
+        mosquitto_destroy(mosq_);
 }
 
 int MqttClient::retry_seconds(int failures)
@@ -103,17 +115,13 @@ void MqttClient::connect_to(const QString& host)
 {
     state_ = State::Connecting;
     last_error_.clear();
-    const int rc = started_once_ ? mosquitto_reconnect_async(mosq_)
-                                 : mosquitto_connect_async(mosq_, host.toUtf8().constData(), settings_.broker.port,
-                                                           kKeepAliveS);
-    // A new name for a later try takes a fresh connect.
-    started_once_ = started_once_ && rc == MOSQ_ERR_SUCCESS;
+    new_handle();
+    const int rc = mosquitto_connect_async(mosq_, host.toUtf8().constData(), settings_.broker.port, kKeepAliveS);
     // On loopback the handshake may begin, and fail, within the connect.
     if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_CONN_PENDING) {
         failed(rc);
         return;
     }
-    started_once_ = true;
     misc_->start();
     watch_socket();
 }
@@ -183,14 +191,37 @@ void MqttClient::after_io(int rc)
     watch_socket();
 }
 
+// Over TLS, libmosquitto takes a connection that never came about for a
+// handshake still under way, and the loop would wake for its socket without
+// end until the keep-alive gives up. While connecting, a socket error or a
+// socket left without a peer ends the try.
+bool MqttClient::connection_failed()
+{
+    if (state_ != State::Connecting || !settings_.broker.tls || fd_ < 0)
+        return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        if (getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &length) == 0 || errno != ENOTCONN)
+            return false;
+    }
+    // The handshake's first write has usually taken the socket's error.
+    lost(error ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("could not connect"));
+    return true;
+}
+
 void MqttClient::read_ready()
 {
-    after_io(mosquitto_loop_read(mosq_, kPacketsPerRead));
+    if (!connection_failed())
+        after_io(mosquitto_loop_read(mosq_, kPacketsPerRead));
 }
 
 void MqttClient::write_ready()
 {
-    after_io(mosquitto_loop_write(mosq_, kPacketsPerRead));
+    if (!connection_failed())
+        after_io(mosquitto_loop_write(mosq_, kPacketsPerRead));
 }
 
 void MqttClient::publish(const mqtt::Message& message)

@@ -56,12 +56,14 @@ signals:
 private:
     enum class State { Idle, Looking, Connecting, Connected, Waiting, Stopped };
 
+    void new_handle();
     void connect_to(const QString& host);
     void failed(int rc);
     void lost(const QString& why);
     void drop_socket();
     void watch_socket();
     void after_io(int rc);
+    bool connection_failed();
     void read_ready();
     void write_ready();
 
@@ -73,7 +75,6 @@ private:
     mosquitto* mosq_ = nullptr;
     State state_ = State::Idle;
     int failures_ = 0;
-    bool started_once_ = false;
     int fd_ = -1;
     std::unique_ptr<QSocketNotifier> read_;
     std::unique_ptr<QSocketNotifier> write_;
