@@ -225,7 +225,9 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
     if (watched != static_cast<QObject*>(lab_msg_))
         return SkinWindow::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::MouseButtonPress: group_.Form_MouseDown(*this); return true;
+    case QEvent::MouseButtonPress:
+        group_.Form_MouseDown(*this, static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
     case QEvent::MouseMove: group_.Form_MouseMove(*this); return true;
     case QEvent::MouseButtonRelease: group_.Form_MouseUp(); return true;
     default: return false;

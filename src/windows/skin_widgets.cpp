@@ -209,7 +209,7 @@ void SkinWindow::mousePressEvent(QMouseEvent* event)
     if (childAt(event->position().toPoint()))
         return;
     if (on_drag_press)
-        on_drag_press();
+        on_drag_press(event->globalPosition().toPoint());
 }
 
 void SkinWindow::mouseMoveEvent(QMouseEvent* event)

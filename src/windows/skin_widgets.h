@@ -96,7 +96,7 @@ public:
     bool unloaded() const { return unloaded_; }
 
     // Drag handlers of the window's own surface.
-    std::function<void()> on_drag_press;
+    std::function<void(QPoint pressed_at)> on_drag_press;
     std::function<void()> on_drag_move;
     std::function<void()> on_drag_release;
 

@@ -55,7 +55,7 @@ void WindowGroup::dock(SkinWindow& companion, Dock side) const
 
 void WindowGroup::attach_drag(SkinWindow& window)
 {
-    window.on_drag_press = [this, &window] { Form_MouseDown(window); };
+    window.on_drag_press = [this, &window](QPoint pressed_at) { Form_MouseDown(window, pressed_at); };
     window.on_drag_move = [this, &window] { Form_MouseMove(window); };
     window.on_drag_release = [this] { Form_MouseUp(); };
 }
@@ -79,13 +79,15 @@ QPoint WindowGroup::back_onto_screen(QPoint main_place) const
            main_place;
 }
 
-void WindowGroup::Form_MouseDown(SkinWindow& window)
+void WindowGroup::Form_MouseDown(SkinWindow& window, QPoint pressed_at)
 {
     dragging_ = true;
     // The release ends the drag wherever it goes: a companion disabled
     // under the pointer (the unit switched off) never sees its own.
     qApp->installEventFilter(this);
-    cursor_pos_ = platform_.cursor_pos();
+    // Where the press was, not where the pointer is by the time the press
+    // is handled: on a busy machine it may have moved on already.
+    cursor_pos_ = pressed_at;
     drag_off_y_ = round_twips(window.Top() - double(platform_.twips_per_pixel_y()) * cursor_pos_.y());
     drag_off_x_ = round_twips(window.Left() - double(platform_.twips_per_pixel_x()) * cursor_pos_.x());
 }

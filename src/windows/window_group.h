@@ -43,7 +43,7 @@ public:
     void set_layout_scale(float scale) { layout_scale_ = scale; }
 
     // ---- the drag: press, move and release on a window of the group
-    void Form_MouseDown(SkinWindow& window);
+    void Form_MouseDown(SkinWindow& window, QPoint pressed_at);
     void Form_MouseMove(SkinWindow& window);
     void Form_MouseUp();
 

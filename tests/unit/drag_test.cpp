@@ -19,20 +19,21 @@ protected:
 
     // A mouse event as the window system delivers it, so that it takes the
     // same way to its handler as a real one (propagation included).
-    static void mouse(QWidget& target, QEvent::Type type, Qt::MouseButton button = Qt::LeftButton)
+    // `at` is the pointer's place on the screen as the event tells it.
+    static void mouse(QWidget& target, QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton)
     {
         const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-        QMouseEvent event(type, QPointF(2, 2), target.mapToGlobal(QPointF(2, 2)), button, held, Qt::NoModifier);
+        QMouseEvent event(type, QPointF(2, 2), QPointF(at), button, held, Qt::NoModifier);
         QApplication::sendEvent(&target, &event);
     }
 
     void drag(QWidget& target, QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton)
     {
         platform.set_cursor(from);
-        mouse(target, QEvent::MouseButtonPress, button);
+        mouse(target, QEvent::MouseButtonPress, from, button);
         platform.set_cursor(to);
-        mouse(target, QEvent::MouseMove, button);
-        mouse(target, QEvent::MouseButtonRelease, button);
+        mouse(target, QEvent::MouseMove, to, button);
+        mouse(target, QEvent::MouseButtonRelease, to, button);
     }
 
     QPoint place(const SkinWindow& window) const { return {window.Left(), window.Top()}; }
@@ -57,16 +58,17 @@ TEST_F(DragTest, AnyMouseButtonDrags)
     EXPECT_EQ(frm->Left(), 3000);
 }
 
-TEST_F(DragTest, TheOffsetsAreTakenOnceAtThePress)
+TEST_F(DragTest, TheOffsetsAreTakenOnceFromWhereThePressWas)
 {
-    platform.set_cursor({100, 100});
-    mouse(*frm, QEvent::MouseButtonPress);
-    for (int x = 101; x <= 140; ++x) {
+    // The pointer has moved on by the time the press is handled.
+    platform.set_cursor({110, 100});
+    mouse(*frm, QEvent::MouseButtonPress, {100, 100});
+    for (int x = 111; x <= 140; ++x) {
         platform.set_cursor({x, 100});
-        mouse(*frm, QEvent::MouseMove);
+        mouse(*frm, QEvent::MouseMove, {x, 100});
     }
-    mouse(*frm, QEvent::MouseButtonRelease);
-    EXPECT_EQ(frm->Left(), 3000 + 40 * 15) << "many small moves add up to no drift";
+    mouse(*frm, QEvent::MouseButtonRelease, {140, 100});
+    EXPECT_EQ(frm->Left(), 3000 + 40 * 15) << "the whole way from the press, and many small moves add no drift";
 }
 
 TEST_F(DragTest, ACursorOnTheScreensEdgeCountsAsThreePixelsIn)
@@ -135,7 +137,7 @@ TEST_F(DragTest, AMoveWithoutAPressChangesNothing)
 {
     platform.set_cursor({500, 500});
     frm->group().Form_MouseMove(*frm);
-    mouse(*frm, QEvent::MouseMove);
+    mouse(*frm, QEvent::MouseMove, {500, 500});
     EXPECT_EQ(place(*frm), QPoint(3000, 1500));
 }
 
@@ -178,11 +180,11 @@ TEST_F(DragTest, ADragEndsAtTheReleaseEvenWhenItsWindowWasSwitchedOffMeanwhile)
     power_on_with_companions();
     FrmAdj& adj = *frm->frm_adj();
     platform.set_cursor({600, 100});
-    mouse(adj, QEvent::MouseButtonPress);
+    mouse(adj, QEvent::MouseButtonPress, {600, 100});
     ASSERT_TRUE(frm->group().dragging());
     report('P', 'W', 0);
     ASSERT_FALSE(adj.isEnabled());
-    mouse(adj, QEvent::MouseButtonRelease);
+    mouse(adj, QEvent::MouseButtonRelease, {600, 100});
     EXPECT_FALSE(frm->group().dragging());
 
     // A press on the logo starts no drag, so its moves leave the group be.
