@@ -48,6 +48,8 @@ MqttDoor::MqttDoor(UnitModel& model, Settings settings)
     : model_(model), settings_(std::move(settings)), client_(with_will(settings_.client, settings_.device)),
       presets_(preset_names(settings_.presets_folder))
 {
+    // A state topic follows the front panel within the unit's own time.
+    model_.follow_reports();
     const QString broker = QStringLiteral("%1:%2").arg(QString::fromStdString(settings_.client.broker.host))
                                .arg(settings_.client.broker.port);
     connect(&client_, &MqttClient::connected, this, [this, broker] {
@@ -89,6 +91,7 @@ MqttDoor::MqttDoor(UnitModel& model, Settings settings)
 
 MqttDoor::~MqttDoor()
 {
+    model_.unfollow_reports();
     client_.stop({mqtt::availability_topic(settings_.device.base), std::string(kOffline), true});
 }
 

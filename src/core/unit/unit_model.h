@@ -81,6 +81,11 @@ public:
     void reset_levels(Door from, OutcomeHandler done = {});
     // Asks the unit for its whole state.
     void request_state() { link_.request_state(); }
+    // A door that passes the unit's reports on as they come (the broker)
+    // has them read the moment they arrive rather than at the next poll,
+    // from follow_reports() until the matching unfollow_reports().
+    void follow_reports() { ++report_followers_; }
+    void unfollow_reports() { --report_followers_; }
 
     // Opens this port alone, without asking the unit for its state.
     bool open_port(int port);
@@ -148,7 +153,7 @@ private:
     void link_port_changed() override;
     void link_port_failed(int port, const QString& reason) override { emit port_failed(port, reason); }
     void link_frame_applied(const protocol::Frame& frame, int code) override;
-    bool link_awaits_report() const override { return !confirmations_.empty(); }
+    bool link_awaits_report() const override { return report_followers_ > 0 || !confirmations_.empty(); }
 
     Platform& platform_;
     DeviceState state_;
@@ -157,6 +162,7 @@ private:
     std::array<std::optional<int>, protocol::kStateReportOrder.size()> unit_values_;
     std::vector<Asked> asked_;
     std::vector<Confirmation> confirmations_;
+    int report_followers_ = 0;
     uint64_t last_confirmation_ = 0;
     std::unique_ptr<Timer> timConfirm_;
     // The port start-up tries when the saved one's connection fails.
