@@ -10,9 +10,12 @@
 #include "base/qt_platform.h"
 #include "base/trace.h"
 #include "control/panel_client.h"
+#include "devices/access_token.h"
 #include "devices/port_devices.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
+#include "doors/door_keys.h"
+#include "doors/web_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
 #include "windows/frm_main.h"
@@ -80,9 +83,11 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
     // meanwhile finds this copy; carried out once the state is in. A door
     // that cannot be opened is told on stderr; the panel runs without it.
     ControlServer server(model);
+    DoorKeys keys(AccessToken::for_program(program_dir));
+    WebDoor web(model, keys);
     QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
     if (!another_copy_running)
-        for (const QString& error : open_doors(server, options, program_dir))
+        for (const QString& error : open_doors(server, options, program_dir, keys, web))
             std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
     ServeWhenStateIsIn serving(platform, model, server);
     frm.Form_Load(another_copy_running);
