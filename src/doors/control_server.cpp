@@ -168,6 +168,11 @@ void ControlServer::start_serving()
         take_lines(*connection);
 }
 
+quint16 ControlServer::tcp_port() const
+{
+    return tcp_ ? tcp_->serverPort() : 0;
+}
+
 int ControlServer::client_count() const
 {
     return int(std::ranges::count_if(connections_, [](const Connection* c) { return !c->gone; }));

@@ -63,6 +63,8 @@ public:
     void start_serving();
 
     int client_count() const;
+    // The TCP port it listens on, or 0.
+    quint16 tcp_port() const;
 
 signals:
     // A client asked for the panel to come forward.
