@@ -22,8 +22,10 @@ QStringList open_doors(ControlServer& server, const CommandLine& options, const 
     if (options.listen)
         errors << server.listen_tcp(options.listen->first, options.listen->second,
                                     away(options.listen) ? &keys : nullptr);
-    if (options.web)
+    if (options.web) {
         errors << web.listen(options.web->first, options.web->second);
+        server.set_web_link([&web] { return web.link(); });
+    }
     errors.removeAll(QString());
     return errors;
 }

@@ -101,6 +101,8 @@ public:
     // Set while it watches: whether as JSON.
     std::optional<bool> watch_json;
     bool gone = false;
+    // On the user's own socket.
+    bool local = false;
     // Its first line must be "auth TOKEN".
     bool needs_auth = false;
     // It showed the token.
@@ -198,6 +200,7 @@ void ControlServer::accept(Socket* socket, bool needs_auth)
     };
     auto* connection = new Connection(socket, [socket] { socket->abort(); }, close, this);
     connection->needs_auth = needs_auth;
+    connection->local = std::is_same_v<Socket, QLocalSocket>;
     connections_.push_back(connection);
     connect(connection, &QObject::destroyed, this, [this, connection] { std::erase(connections_, connection); });
     connect(socket, &QIODevice::readyRead, connection, [this, connection] { take_lines(*connection); });
@@ -323,6 +326,14 @@ std::string ControlServer::carry_out(Connection& connection, const control::Requ
     case Verb::Watch: connection.watch_json = request.json; break;
     case Verb::Raise: emit raise_requested(); break;
     case Verb::Help: return control::help_answer();
+    case Verb::Web: {
+        // The link carries the token: only the user's own socket tells it.
+        if (!connection.local)
+            return control::error_answer("the link is told on the local socket only");
+        const QString link = web_link_ ? web_link_() : QString();
+        return link.isEmpty() ? control::error_answer("the page is not served: start with --web [HOST:]PORT")
+                              : control::ok_answer(link.toStdString());
+    }
     case Verb::Set:
     case Verb::Ping:
     case Verb::None: break;

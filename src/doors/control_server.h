@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,9 @@ public:
     void start_serving();
 
     int client_count() const;
+    // What `web` answers on the local socket: the web page's link, or
+    // empty while it is not served.
+    void set_web_link(std::function<QString()> link) { web_link_ = std::move(link); }
     // The TCP port it listens on, or 0.
     quint16 tcp_port() const;
 
@@ -94,6 +98,7 @@ private:
     std::unique_ptr<QLocalServer> local_;
     std::unique_ptr<QTcpServer> tcp_;
     DoorKeys* keys_ = nullptr;
+    std::function<QString()> web_link_;
     std::vector<Connection*> connections_;
     LineState line_;
     bool serving_ = false;

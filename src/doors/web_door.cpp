@@ -168,6 +168,7 @@ WebDoor::~WebDoor() = default;
 
 QString WebDoor::listen(const QHostAddress& host, quint16 port)
 {
+    host_ = host;
     needs_token_ = !host.isLoopback();
     names_ = own_names(host);
     http_ = std::make_unique<QHttpServer>();
@@ -189,6 +190,28 @@ QString WebDoor::listen(const QHostAddress& host, quint16 port)
         return QStringLiteral("%1 port %2: the address is taken or cannot be used").arg(host.toString()).arg(port);
     // Names given without a port mean the one it has now.
     return {};
+}
+
+QString WebDoor::link() const
+{
+    if (port_ == 0)
+        return {};
+    // Listening everywhere, the machine's first address on its network.
+    QHostAddress address = host_;
+    if (host_ == QHostAddress::Any || host_ == QHostAddress::AnyIPv4 || host_ == QHostAddress::AnyIPv6) {
+        address = QHostAddress::LocalHost;
+        for (const QHostAddress& own : QNetworkInterface::allAddresses())
+            if (!own.isLoopback() && own.protocol() == QAbstractSocket::IPv4Protocol) {
+                address = own;
+                break;
+            }
+    }
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol ? '[' + address_name(address) + ']'
+                                                                            : address_name(address);
+    QString link = QStringLiteral("http://%1:%2/").arg(host).arg(port_);
+    if (needs_token_)
+        link += QStringLiteral("?token=") + keys_.token();
+    return link;
 }
 
 bool WebDoor::allowed(const QByteArray& host, const QByteArray& origin, const QUrl& url, const QByteArray& cookie) const

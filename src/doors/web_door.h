@@ -58,6 +58,9 @@ public:
     // token.
     QString listen(const QHostAddress& host, quint16 port);
     quint16 port() const { return port_; }
+    // The page's address for a phone, with the token when it needs one;
+    // empty while it is not served.
+    QString link() const;
     int page_count() const { return int(pages_.size()); }
 
 private:
@@ -81,6 +84,7 @@ private:
     std::vector<std::string> names_;
     quint16 port_ = 0;
     bool needs_token_ = false;
+    QHostAddress host_;
     std::vector<Page*> pages_;
     LineState line_;
     QString message_;
