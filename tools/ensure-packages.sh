@@ -11,6 +11,8 @@
 plenvo_run_packages=(
     cmake g++ qt6-base-dev qt6-serialport-dev
     xvfb xdotool imagemagick python3
+    # The web page's server and live socket, and its link as a QR code.
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev pkg-config
 )
 
 # The tests': all of the above, GoogleTest, Google Benchmark, clang's fuzzer
@@ -24,6 +26,8 @@ plenvo_packages=(
     dpkg-dev librsvg2-bin ser2net
     python3-pyatspi at-spi2-core dbus-daemon
     x11-utils twm
+    # A real browser for the web page's end-to-end test.
+    chromium chromium-driver python3-selenium
 )
 
 ensure_packages() {
