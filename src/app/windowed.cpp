@@ -89,6 +89,8 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
     if (!another_copy_running)
         for (const QString& error : open_doors(server, options, program_dir, keys, web))
             std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
+    if (options.web)
+        port_menu.set_phone_link([&web] { return web.link(); });
     ServeWhenStateIsIn serving(platform, model, server);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())

@@ -1,8 +1,6 @@
 #include "ctl/qr_text.h"
 
-#include <qrencode.h>
-
-#include <memory>
+#include "control/qr_code.h"
 
 namespace plenvo::ctl {
 
@@ -14,13 +12,12 @@ constexpr int kQuiet = 2;
 
 std::string qr_text(const std::string& text)
 {
-    const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(
-        QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1), &QRcode_free);
-    if (!code)
+    const std::vector<std::vector<bool>> code = control::qr_code(text);
+    if (code.empty())
         return {};
-    const int width = code->width;
+    const int width = int(code.size());
     const auto light = [&](int x, int y) {
-        return x < 0 || y < 0 || x >= width || y >= width || !(code->data[y * width + x] & 1);
+        return x < 0 || y < 0 || x >= width || y >= width || !code[size_t(y)][size_t(x)];
     };
     std::string out;
     for (int y = -kQuiet; y < width + kQuiet; y += 2) {

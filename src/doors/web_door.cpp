@@ -164,7 +164,12 @@ WebDoor::WebDoor(UnitModel& model, DoorKeys& keys) : model_(model), keys_(keys),
     });
 }
 
-WebDoor::~WebDoor() = default;
+WebDoor::~WebDoor()
+{
+    // Each page goes before the list it is in.
+    for (Page* page : std::vector(pages_))
+        delete page;
+}
 
 QString WebDoor::listen(const QHostAddress& host, quint16 port)
 {
