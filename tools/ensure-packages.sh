@@ -12,6 +12,8 @@
 plenvo_run_packages=(
     cmake g++ qt6-base-dev qt6-serialport-dev libmosquitto-dev pkgconf
     xvfb xdotool imagemagick python3
+    # The web page's server and live socket, and its link as a QR code.
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
 )
 
 # The tests': all of the above, Ninja, GoogleTest, Google Benchmark, clang's
@@ -27,6 +29,8 @@ plenvo_packages=(
     python3-pyatspi at-spi2-core dbus-daemon
     x11-utils twm
     mosquitto python3-paho-mqtt
+    # A real browser for the web page's end-to-end test.
+    chromium chromium-driver python3-selenium
 )
 
 ensure_packages() {

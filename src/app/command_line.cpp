@@ -29,13 +29,15 @@ void end_with(CommandLine& options, QString output)
     options.output = std::move(output);
 }
 
-void take_listen_address(CommandLine& options, const QString& text)
+template <auto Member>
+void take_address(CommandLine& options, const QString& text)
 {
     QString error;
-    options.listen = parse_listen_address(text, error);
-    if (!options.listen) {
+    options.*Member = parse_listen_address(text, error);
+    if (!(options.*Member)) {
         options.exit_status = 2;
-        options.output = QStringLiteral("--listen: ") + error + QStringLiteral(" (try --help)");
+        options.output = QStringLiteral("--%1: %2 (try --help)")
+                             .arg(QLatin1String(Member == &CommandLine::listen ? "listen" : "web"), error);
     }
 }
 
@@ -66,7 +68,7 @@ const Option kOptions[] = {
     {"com2", nullptr, "DEVICE", "device behind port 2, kept for later runs",
      [](CommandLine& o, const QString& device) { o.devices[2] = device; }, device_mistake},
     {"listen", nullptr, "[HOST:]PORT", "also serve plenvo-ctl's commands on TCP (on 127.0.0.1 unless a HOST is given)",
-     take_listen_address},
+     take_address<&CommandLine::listen>},
     {"mqtt", nullptr, "URL", "publish the unit on an MQTT broker: mqtt://[USER@]HOST[:PORT] or mqtts://...",
      [](CommandLine& o, const QString& url) { o.mqtt.url = url; }, broker_url_mistake},
     {"mqtt-id", nullptr, "ID", "the unit's topics are plenvo/ID/... (default: from the port's device)",
@@ -81,6 +83,8 @@ const Option kOptions[] = {
      [](CommandLine& o, const QString& folder) { o.mqtt.presets_folder = folder; }},
     {"mqtt-forget", nullptr, nullptr, "remove the unit's retained messages from the broker and end",
      [](CommandLine& o, const QString&) { o.mqtt.forget = true; }},
+    {"web", nullptr, "[HOST:]PORT", "serve the page for phones and browsers (on 127.0.0.1 unless a HOST is given)",
+     take_address<&CommandLine::web>},
     {"trace", nullptr, nullptr, "one line on stderr per message, frame sent and reply received",
      [](CommandLine& o, const QString&) { o.trace = true; }},
     {"headless", nullptr, nullptr, "no windows and no display: serve plenvo-ctl and --listen only",
@@ -209,6 +213,9 @@ QString usage_text()
         "file, one a line without its dashes (mqtt=mqtt://broker.lan); the command\n"
         "line wins. A password in the URL shows in ps: keep it in a file or in\n"
         "PLENVO_MQTT_PASSWORD instead.\n"
+        "\n"
+        "Away from 127.0.0.1, --listen and --web ask for the access token that\n"
+        "plenvo-ctl web-url shows.\n"
         "\n"
         "Options take one dash or two, and a value after a blank or '='.\n"
         "Options of Qt itself (-platform, -display, -style, ...) are passed on to Qt.\n");

@@ -33,6 +33,8 @@ struct CommandLine {
     // --listen: where the control protocol is also served on TCP.
     std::optional<std::pair<QHostAddress, quint16>> listen;
     BrokerOptions mqtt;
+    // --web: where the page for phones and browsers is served.
+    std::optional<std::pair<QHostAddress, quint16>> web;
 
     // Set when the program should end at once with this status, after
     // printing `output` (to stdout for status 0, stderr otherwise).

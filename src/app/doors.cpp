@@ -4,15 +4,28 @@
 #include "control/status.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
+#include "doors/door_keys.h"
+#include "doors/web_door.h"
 #include "unit/unit_model.h"
 
 namespace plenvo {
 
-QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir)
+QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir, DoorKeys& keys,
+                       WebDoor& web)
 {
     QStringList errors{server.listen_local(control_socket_path(program_dir))};
+    // Away from loopback a client shows the token first.
+    const auto away = [](const auto& address) { return address && !address->first.isLoopback(); };
+    if (away(options.listen) || away(options.web))
+        if (const QString error = keys.load(); !error.isEmpty())
+            return {error};
     if (options.listen)
-        errors << server.listen_tcp(options.listen->first, options.listen->second);
+        errors << server.listen_tcp(options.listen->first, options.listen->second,
+                                    away(options.listen) ? &keys : nullptr);
+    if (options.web) {
+        errors << web.listen(options.web->first, options.web->second);
+        server.set_web_link([&web] { return web.link(); });
+    }
     errors.removeAll(QString());
     return errors;
 }

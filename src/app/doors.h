@@ -11,12 +11,17 @@
 namespace plenvo {
 
 class ControlServer;
+class DoorKeys;
 class UnitModel;
+class WebDoor;
 struct CommandLine;
 
 // Serves plenvo-ctl on the user's socket and, with --listen, control
-// systems on TCP. Returns what could not be opened, each as "ADDRESS: WHY".
-QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir);
+// systems on TCP, and with --web the page. Returns what could not be
+// opened, each as "ADDRESS: WHY". `keys` is loaded when a door is away
+// from loopback.
+QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir, DoorKeys& keys,
+                       WebDoor& web);
 
 // Status and set are carried out once the unit has reported every setting,
 // or a second after it was asked, so that their answers are the unit's.

@@ -18,10 +18,13 @@
 #include "base/trace.h"
 #include "control/setting_table.h"
 #include "control/status.h"
+#include "devices/access_token.h"
 #include "devices/port_devices.h"
 #include "devices/settings_file.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
+#include "doors/door_keys.h"
+#include "doors/web_door.h"
 #include "doors/line_state.h"
 #include "doors/mqtt_door.h"
 #include "lines/qt_serial_control.h"
@@ -82,7 +85,9 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
     QtSerialControl serial([&devices](int port) { return devices.device(port); });
     UnitModel model(platform, serial);
     ControlServer server(model);
-    if (const QStringList errors = open_doors(server, options, program_dir); !errors.isEmpty()) {
+    DoorKeys keys(AccessToken::for_program(program_dir));
+    WebDoor web(model, keys);
+    if (const QStringList errors = open_doors(server, options, program_dir, keys, web); !errors.isEmpty()) {
         for (const QString& error : errors)
             say(QStringLiteral("cannot listen on ") + error);
         return 2;

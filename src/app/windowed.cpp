@@ -10,11 +10,14 @@
 #include "app/stop_signals.h"
 #include "base/trace.h"
 #include "control/panel_client.h"
+#include "devices/access_token.h"
 #include "devices/port_devices.h"
 #include "devices/settings_file.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
 #include "doors/mqtt_door.h"
+#include "doors/door_keys.h"
+#include "doors/web_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
 #include "windows/desktop_platform.h"
@@ -83,9 +86,11 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     // meanwhile finds this copy; carried out once the state is in. A door
     // that cannot be opened is told on stderr; the panel runs without it.
     ControlServer server(model);
+    DoorKeys keys(AccessToken::for_program(program_dir));
+    WebDoor web(model, keys);
     QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
     if (!another_copy_running)
-        for (const QString& error : open_doors(server, options, program_dir))
+        for (const QString& error : open_doors(server, options, program_dir, keys, web))
             std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
     // The broker's refusal shows on the message line as well: the user is
     // the one to mend the password or the certificate.
@@ -102,6 +107,8 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
                          [](const QString& line) { std::fprintf(stderr, "plenvo: %s\n", qPrintable(line)); });
         QObject::connect(broker.get(), &MqttDoor::refused, &frm, &FrmMain::set_message);
     }
+    if (options.web)
+        port_menu.set_phone_link([&web] { return web.link(); });
     ServeWhenStateIsIn serving(platform, model, server);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())

@@ -23,6 +23,7 @@ constexpr CommandInfo kCommands[] = {
     {"ports", Command::Ports, "ports"},
     {"save", Command::Save, "save FILE"},
     {"load", Command::Load, "load FILE"},
+    {"web-url", Command::WebUrl, "web-url [--new]"},
 };
 
 constexpr int kHighestPort = 2;
@@ -87,6 +88,7 @@ QString take_operands(Options& result, const CommandInfo& command, const QString
     case Command::Status:
     case Command::Watch:
     case Command::Ports:
+    case Command::WebUrl:
         if (operands.isEmpty())
             return {};
         break;
@@ -114,6 +116,9 @@ QString usage_text()
                "  ports                            the serial devices found, the device of each port\n"
                "  save FILE                        every setting into a preset file\n"
                "  load FILE                        sends the settings of a preset that differ\n"
+               "  web-url [--new]                  the link to the running panel's page (--web), with\n"
+               "                                   its access token, and as a QR code on a terminal;\n"
+               "                                   --new makes a new token, shutting out the old one\n"
                "\n"
                "Options:\n"
                "  --port DEVICE  the line on this device or URL, not through the panel\n"
@@ -144,6 +149,8 @@ Options parse_arguments(const QStringList& arguments)
             return end_with(QStringLiteral("plenvo-ctl %1 (%2)\n").arg(QLatin1String(PLENVO_VERSION), QLatin1String(kVersion)));
         if (name == QLatin1String("--json")) {
             result.json = true;
+        } else if (name == QLatin1String("--new")) {
+            result.new_token = true;
         } else if (name == QLatin1String("--port")) {
             result.port = option_value(arg, arguments, i);
             if (!result.port || result.port->isEmpty())
@@ -155,7 +162,7 @@ Options parse_arguments(const QStringList& arguments)
             if (!number || *result.com < 1 || *result.com > kHighestPort)
                 return fail(QStringLiteral("--com needs a port number from 1 to %1").arg(kHighestPort));
         } else if (arg.startsWith(QLatin1String("--"))) {
-            return fail(QStringLiteral("unknown option %1 (options: --port, --com, --json, --help, --version)")
+            return fail(QStringLiteral("unknown option %1 (options: --port, --com, --json, --new, --help, --version)")
                             .arg(arg));
         } else if (!command_name) {
             command_name = arg;
@@ -174,6 +181,8 @@ Options parse_arguments(const QStringList& arguments)
         return fail(QStringLiteral("--port and --com each choose the line; give one"));
     if (result.json && command->command != Command::Status && command->command != Command::Watch)
         return fail(QStringLiteral("--json goes with status and watch"));
+    if (result.new_token && command->command != Command::WebUrl)
+        return fail(QStringLiteral("--new goes with web-url"));
     result.command = command->command;
     if (const QString mistake = take_operands(result, *command, operands); !mistake.isEmpty())
         return fail(mistake);

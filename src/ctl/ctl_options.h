@@ -10,12 +10,13 @@
 
 namespace plenvo::ctl {
 
-enum class Command { Status, Set, Watch, Ports, Save, Load };
+enum class Command { Status, Set, Watch, Ports, Save, Load, WebUrl };
 
 // What plenvo-ctl was asked to do.
 struct Options {
     Command command = Command::Status;
     bool json = false;
+    bool new_token = false;  // web-url --new
     std::vector<control::Assignment> settings;  // set
     QString file;                               // save, load
     // The line chosen on the command line: a device or URL, or a port

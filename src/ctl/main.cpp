@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <unistd.h>
 #include <functional>
 #include <memory>
 
@@ -20,6 +21,8 @@
 #include "ctl/direct_unit.h"
 #include "ctl/panel_unit.h"
 #include "ctl/ports.h"
+#include "ctl/qr_text.h"
+#include "devices/access_token.h"
 
 namespace {
 
@@ -119,9 +122,35 @@ void run(UnitAccess& unit, const Options& options, const Finish& finish)
     case Command::Watch: unit.watch(options.json, [finish](const std::string& error) { finish(fail(error)); }); return;
     case Command::Save: save(unit, options.file, finish); return;
     case Command::Load: load(unit, options.file, finish); return;
-    case Command::Ports: break;
+    case Command::Ports:
+    case Command::WebUrl: break;
     }
     finish(0);
+}
+
+// The running panel's page link; with a new token first, which the panel
+// takes up at once, ending the sessions of the old one.
+int web_url(bool new_token)
+{
+    const QString program_dir = QCoreApplication::applicationDirPath();
+    if (new_token) {
+        QString error;
+        if (AccessToken::for_program(program_dir).renew(error).isEmpty())
+            return fail(error.toStdString());
+    }
+    PanelClient client;
+    if (!client.connect_to(control_socket_path(program_dir)))
+        return fail(new_token ? "a new token is kept; the panel does not run, so there is no link"
+                              : "the panel does not run, so there is no link");
+    const std::optional<std::string> answer = client.ask("web", 2000);
+    if (!answer)
+        return fail("the panel did not answer");
+    if (!answer->starts_with("ok "))
+        return fail(answer->substr(answer->find(' ') + 1));
+    const std::string link = answer->substr(3);
+    if (isatty(fileno(stdout)))
+        say(stdout, qr_text(link), 0);
+    return say(stdout, link, 0);
 }
 
 // Runs the command from the program's event loop, which ends with its
@@ -144,6 +173,9 @@ int main(int argc, char** argv)
         return say(*options.exit_status == 0 ? stdout : stderr, options.output.toStdString(), *options.exit_status);
     if (options.command == Command::Ports)
         return say(stdout, ports_text().toStdString(), 0);
+
+    if (options.command == Command::WebUrl)
+        return web_url(options.new_token);
 
     // Without a line named here the running panel, which owns the line,
     // carries out the command.

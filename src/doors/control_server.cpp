@@ -7,12 +7,16 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <span>
 
+#include "control/access.h"
 #include "control/status.h"
+#include "control/text.h"
+#include "doors/door_keys.h"
 #include "unit/unit_model.h"
 
 namespace plenvo {
@@ -26,6 +30,19 @@ constexpr qint64 kReadBuffer = 64 * 1024;
 // connection: it is not listening.
 constexpr qint64 kMaxUnsent = 256 * 1024;
 
+uint64_t now_ms()
+{
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+control::Request refused(std::string reason)
+{
+    control::Request request;
+    request.error = std::move(reason);
+    return request;
+}
+
 bool about_the_unit(const control::Request& request)
 {
     return request.error.empty() && (request.verb == control::Verb::Status || request.verb == control::Verb::Set);
@@ -35,8 +52,8 @@ bool about_the_unit(const control::Request& request)
 
 class ControlServer::Connection final : public QObject {
 public:
-    Connection(QIODevice* socket, std::function<void()> abort, QObject* parent)
-        : QObject(parent), socket(socket), abort_(std::move(abort))
+    Connection(QIODevice* socket, std::function<void()> abort, std::function<void()> close, QObject* parent)
+        : QObject(parent), socket(socket), abort_(std::move(abort)), close_(std::move(close))
     {
         socket->setParent(this);
     }
@@ -55,6 +72,24 @@ public:
 
     bool idle() const { return !busy && requests.empty(); }
 
+    // Ends the connection at once, dropping whatever it sent that is not
+    // yet carried out.
+    void cut_off()
+    {
+        refused = true;
+        drop_waiting();
+        abort_();
+    }
+
+    // Answers, then closes once the answer is out.
+    void turn_away(const std::string& line)
+    {
+        refused = true;
+        drop_waiting();
+        send(line);
+        close_();
+    }
+
     QIODevice* socket;
     control::LineSplitter lines;
     // Its commands not yet answered, the first one being carried out.
@@ -66,9 +101,26 @@ public:
     // Set while it watches: whether as JSON.
     std::optional<bool> watch_json;
     bool gone = false;
+    // On the user's own socket.
+    bool local = false;
+    // Its first line must be "auth TOKEN".
+    bool needs_auth = false;
+    // It showed the token.
+    bool authorized = false;
+    // It sent what is not the control protocol, or no token: nothing more
+    // it sent is carried out.
+    bool refused = false;
+    control::RateLimit rate{kMaxCommandsPerSecond};
 
 private:
+    void drop_waiting()
+    {
+        // A set already on its way to the unit is answered; nothing after it.
+        requests.erase(requests.begin() + (busy ? 1 : 0), requests.end());
+    }
+
     std::function<void()> abort_;
+    std::function<void()> close_;
 };
 
 ControlServer::ControlServer(UnitModel& model) : model_(model), line_(line_state(model))
@@ -91,19 +143,22 @@ QString ControlServer::listen_local(const QString& path)
         return path + QStringLiteral(": ") + local_->errorString();
     connect(local_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = local_->nextPendingConnection())
-            accept(socket);
+            accept(socket, false);
     });
     return {};
 }
 
-QString ControlServer::listen_tcp(const QHostAddress& host, quint16 port)
+QString ControlServer::listen_tcp(const QHostAddress& host, quint16 port, DoorKeys* keys)
 {
+    keys_ = keys;
+    if (keys_)
+        connect(keys_, &DoorKeys::renewed, this, &ControlServer::shut_out_renewed);
     tcp_ = std::make_unique<QTcpServer>();
     if (!tcp_->listen(host, port))
         return QStringLiteral("%1 port %2: %3").arg(host.toString()).arg(port).arg(tcp_->errorString());
     connect(tcp_.get(), &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = tcp_->nextPendingConnection())
-            accept(socket);
+            accept(socket, keys_ != nullptr);
     });
     return {};
 }
@@ -115,13 +170,18 @@ void ControlServer::start_serving()
         take_lines(*connection);
 }
 
+quint16 ControlServer::tcp_port() const
+{
+    return tcp_ ? tcp_->serverPort() : 0;
+}
+
 int ControlServer::client_count() const
 {
     return int(std::ranges::count_if(connections_, [](const Connection* c) { return !c->gone; }));
 }
 
 template <typename Socket>
-void ControlServer::accept(Socket* socket)
+void ControlServer::accept(Socket* socket, bool needs_auth)
 {
     if (client_count() >= kMaxClients) {
         const std::string refusal =
@@ -132,7 +192,15 @@ void ControlServer::accept(Socket* socket)
         return;
     }
     socket->setReadBufferSize(kReadBuffer);
-    auto* connection = new Connection(socket, [socket] { socket->abort(); }, this);
+    const auto close = [socket] {
+        if constexpr (std::is_same_v<Socket, QTcpSocket>)
+            socket->disconnectFromHost();
+        else
+            socket->disconnectFromServer();
+    };
+    auto* connection = new Connection(socket, [socket] { socket->abort(); }, close, this);
+    connection->needs_auth = needs_auth;
+    connection->local = std::is_same_v<Socket, QLocalSocket>;
     connections_.push_back(connection);
     connect(connection, &QObject::destroyed, this, [this, connection] { std::erase(connections_, connection); });
     connect(socket, &QIODevice::readyRead, connection, [this, connection] { take_lines(*connection); });
@@ -167,6 +235,10 @@ void ControlServer::client_gone(Connection& connection)
         return;
     // What it sent before it left is carried out; the answers go nowhere.
     connection.gone = true;
+    if (connection.refused) {
+        take_lines(connection);
+        return;
+    }
     while (connection.socket->bytesAvailable() > 0) {
         const QByteArray chunk = connection.socket->read(kChunk);
         for (const control::LineSplitter::Line& line : connection.lines.feed({chunk.constData(), size_t(chunk.size())}))
@@ -179,10 +251,48 @@ void ControlServer::client_gone(Connection& connection)
 
 void ControlServer::queue(Connection& connection, const control::LineSplitter::Line& line)
 {
+    if (!admit(connection, line))
+        return;
     control::Request request = control::parse_request(line);
     if (request.verb == control::Verb::None && request.error.empty())
         return;
+    if (!connection.rate.take(now_ms()))
+        request = refused("more than " + std::to_string(kMaxCommandsPerSecond) + " commands a second");
     connection.requests.push_back(std::move(request));
+}
+
+// Whether the line is to be carried out: not when it or a line before it
+// was refused, nor when it is the token asked for (it is answered here).
+bool ControlServer::admit(Connection& connection, const control::LineSplitter::Line& line)
+{
+    if (connection.refused)
+        return false;
+    if (!line.overlong && control::is_http_line(line.text)) {
+        connection.cut_off();
+        return false;
+    }
+    if (!connection.needs_auth)
+        return true;
+    if (!line.overlong && control::words_of(line.text).empty())
+        return false;
+    const std::optional<std::string_view> token = line.overlong ? std::nullopt : control::auth_token(line.text);
+    if (!token || !control::same_token(*token, keys_->token().toStdString())) {
+        connection.turn_away(control::error_answer(token ? "wrong token" : "this port needs \"auth TOKEN\" first"));
+        return false;
+    }
+    connection.needs_auth = false;
+    connection.authorized = true;
+    control::Request welcome;
+    welcome.verb = control::Verb::Ping;
+    connection.requests.push_back(std::move(welcome));
+    return false;
+}
+
+void ControlServer::shut_out_renewed()
+{
+    for (Connection* connection : std::vector(connections_))
+        if (connection->authorized && !connection->refused)
+            connection->cut_off();
 }
 
 void ControlServer::run_next(Connection& connection)
@@ -216,6 +326,14 @@ std::string ControlServer::carry_out(Connection& connection, const control::Requ
     case Verb::Watch: connection.watch_json = request.json; break;
     case Verb::Raise: emit raise_requested(); break;
     case Verb::Help: return control::help_answer();
+    case Verb::Web: {
+        // The link carries the token: only the user's own socket tells it.
+        if (!connection.local)
+            return control::error_answer("the link is told on the local socket only");
+        const QString link = web_link_ ? web_link_() : QString();
+        return link.isEmpty() ? control::error_answer("the page is not served: start with --web [HOST:]PORT")
+                              : control::ok_answer(link.toStdString());
+    }
     case Verb::Set:
     case Verb::Ping:
     case Verb::None: break;

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ class QTcpServer;
 
 namespace plenvo {
 
+class DoorKeys;
 class UnitModel;
 
 // Serves the control protocol (control/request.h) to plenvo-ctl, scripts and
@@ -36,10 +38,17 @@ class UnitModel;
 //   port COM1 opened           {"port": "COM1", "state": "opened"}
 //   port COM1 error: WHY       {"port": "COM1", "state": "error", "reason": "WHY"}
 //   port COM1 not answering: WHY
+//
+// A line of an HTTP request (a browser made to post to the port by a web
+// page) closes its connection before anything it sent is carried out. On
+// TCP away from loopback the first line must be "auth TOKEN"; renewing the
+// token ends those connections. Each client may send kMaxCommandsPerSecond
+// commands a second; those beyond are refused.
 class ControlServer final : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxClients = 16;
+    static constexpr int kMaxCommandsPerSecond = 50;
 
     explicit ControlServer(UnitModel& model);
     ~ControlServer() override;
@@ -48,12 +57,18 @@ public:
     // file left there by a copy that ended without removing it is replaced.
     // Empty, or what went wrong.
     QString listen_local(const QString& path);
-    QString listen_tcp(const QHostAddress& host, quint16 port);
+    // With `keys`, each client's first line must be "auth TOKEN".
+    QString listen_tcp(const QHostAddress& host, quint16 port, DoorKeys* keys = nullptr);
     // Commands are taken in from the start; those about the unit (status,
     // set) are carried out from here on, once the program knows its state.
     void start_serving();
 
     int client_count() const;
+    // What `web` answers on the local socket: the web page's link, or
+    // empty while it is not served.
+    void set_web_link(std::function<QString()> link) { web_link_ = std::move(link); }
+    // The TCP port it listens on, or 0.
+    quint16 tcp_port() const;
 
 signals:
     // A client asked for the panel to come forward.
@@ -65,7 +80,9 @@ private:
     class Connection;
 
     template <typename Socket>
-    void accept(Socket* socket);
+    void accept(Socket* socket, bool needs_auth);
+    bool admit(Connection& connection, const control::LineSplitter::Line& line);
+    void shut_out_renewed();
     void take_lines(Connection& connection);
     void queue(Connection& connection, const control::LineSplitter::Line& line);
     void client_gone(Connection& connection);
@@ -80,6 +97,8 @@ private:
     UnitModel& model_;
     std::unique_ptr<QLocalServer> local_;
     std::unique_ptr<QTcpServer> tcp_;
+    DoorKeys* keys_ = nullptr;
+    std::function<QString()> web_link_;
     std::vector<Connection*> connections_;
     LineState line_;
     bool serving_ = false;

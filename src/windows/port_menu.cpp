@@ -10,6 +10,7 @@
 
 #include "windows/frm_main.h"
 #include "windows/network_device_dialog.h"
+#include "windows/phone_link_dialog.h"
 #include "windows/window_tables.h"
 #include "devices/port_devices.h"
 #include "base/platform.h"
@@ -117,6 +118,14 @@ void PortMenu::fill(QMenu& menu)
         port_menu->addSeparator();
         connect(port_menu->addAction(QStringLiteral("&Network device…")), &QAction::triggered, this,
                 [this, port = button.port] { ask_network_device(port); });
+    }
+    if (phone_link_) {
+        menu.addSeparator();
+        connect(menu.addAction(QStringLiteral("&Phone or tablet…")), &QAction::triggered, this, [this] {
+            auto* dialog = new PhoneLinkDialog(phone_link_(), &frm_);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->show();
+        });
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 #include "windows/network_device_dialog.h"
@@ -36,6 +37,10 @@ public:
     // a press of the panel's started waits for its outcome.
     void choose(int port, const QString& device);
 
+    // With the web page served: its link, shown as a QR code from an entry
+    // of its own at the end of the menu.
+    void set_phone_link(std::function<QString()> link) { phone_link_ = std::move(link); }
+
 protected:
     // A press on the logo opens the menu.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,6 +58,7 @@ private:
     // Waits until the panel's buttons take a press again.
     std::unique_ptr<Timer> timOpen_;
     int port_to_open_ = 0;
+    std::function<QString()> phone_link_;
 };
 
 }  // namespace plenvo

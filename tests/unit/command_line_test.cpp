@@ -73,6 +73,9 @@ TEST(CommandLine, EveryOptionTakesOneDashOrTwoAndItsValueAfterABlankOrAnEqualsSi
     EXPECT_EQ(parse({"--com2=/dev/ttyUSB1=x"}).devices, (Devices{{2, "/dev/ttyUSB1=x"}})) << "only the first = splits";
     for (const QString form : {"-headless", "--headless"})
         EXPECT_TRUE(parse({"--listen", "4998", form}).headless) << form.toStdString();
+    const CommandLine both = parse({"--listen=4998", "-web", "0.0.0.0:8080"});
+    EXPECT_EQ(both.listen, std::pair(QHostAddress(QHostAddress::LocalHost), quint16(4998)));
+    EXPECT_EQ(both.web, std::pair(QHostAddress(QHostAddress::AnyIPv4), quint16(8080)));
 }
 
 TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZeroWhateverTheirForm)
@@ -109,6 +112,8 @@ TEST(CommandLine, MistakesEndTheProgramWithStatusTwoAndNameTheOption)
         {{"--com1", "/dev/tty\nUSB0"}, "--com1: /dev/tty USB0: a device name holds no control characters"},
         {{"--trace=yes"}, "--trace takes no value"},
         {{"--headless=1"}, "--headless takes no value"},
+        {{"--web", "0.0.0.0:70000"}, "--web: the port must be a number from 1 to 65535"},
+        {{"--web=rack:8080"}, "--web: the host must be an IP address"},
         {{"-platform"}, "-platform needs a value"},
         {{"-platform=offscreen"}, "-platform takes its value after a blank"},
         {{"-reverse=1"}, "-reverse takes no value"},

@@ -35,7 +35,7 @@ TEST(ControlRequest, ReadsEveryCommandInAnyCase)
     for (const Case& c : {Case{"status", Verb::Status, false}, Case{"  Status  JSON ", Verb::Status, true},
                           Case{"watch", Verb::Watch, false}, Case{"WATCH json", Verb::Watch, true},
                           Case{"raise", Verb::Raise, false}, Case{"ping", Verb::Ping, false},
-                          Case{"help", Verb::Help, false}, Case{"", Verb::None, false}, Case{" \t ", Verb::None, false}}) {
+                          Case{"help", Verb::Help, false}, Case{"web", Verb::Web, false}, Case{"", Verb::None, false}, Case{" \t ", Verb::None, false}}) {
         const Request request = parse_request(c.line);
         EXPECT_EQ(request.error, "") << c.line;
         EXPECT_EQ(request.verb, c.verb) << c.line;
@@ -73,7 +73,7 @@ TEST(ControlRequest, TheStatusAnswerIsASetThatRestoresEverySetting)
 TEST(ControlRequest, ErrorsNameTheFaultAndWhatIsValid)
 {
     EXPECT_EQ(error_of("stat"), "unknown command \"stat\" (commands: status [json], set NAME VALUE [NAME VALUE ...], "
-                                "watch [json], raise, ping, help)");
+                                "watch [json], raise, ping, help, web)");
     EXPECT_EQ(error_of("status xml"), "usage: status [json]");
     EXPECT_EQ(error_of("watch json now"), "usage: watch [json]");
     EXPECT_EQ(error_of("ping pong"), "usage: ping");

@@ -3,7 +3,9 @@
 // misbehave or leave. Clients are real local sockets in this process; the
 // unit is simulated behind a scripted line on the simulated clock.
 
+#include <QDeadlineTimer>
 #include <QLocalSocket>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -12,7 +14,9 @@
 #include <memory>
 
 #include "control/request.h"
+#include "devices/access_token.h"
 #include "doors/control_server.h"
+#include "doors/door_keys.h"
 #include "doors/line_state.h"
 #include "sim/unit.h"
 #include "support/fake_serial.h"
@@ -300,6 +304,96 @@ TEST_F(ControlServerTest, ClientsBeyondTheCapAreTurnedAway)
     clients.pop_back();
     platform.run_for(20);
     EXPECT_EQ(ask("ping"), "ok");
+}
+
+// What a TCP client gets from its first bytes on, and whether the server
+// ends the connection, running the program until it is closed or a second
+// has passed on the simulated clock.
+std::vector<std::string> lines_until_closed(Rig& rig, QTcpSocket& client, bool& closed)
+{
+    std::vector<std::string> lines;
+    const uint64_t until = rig.platform.now() + 1000;
+    while (client.state() == QAbstractSocket::ConnectedState && rig.platform.now() < until) {
+        rig.platform.yield();
+        while (client.canReadLine())
+            lines.push_back(client.readLine().trimmed().toStdString());
+    }
+    while (client.canReadLine())
+        lines.push_back(client.readLine().trimmed().toStdString());
+    closed = client.state() != QAbstractSocket::ConnectedState;
+    return lines;
+}
+
+TEST(ControlServer, OnTcpAnHttpRequestOrAStrangerIsShutOutBeforeAnythingIsDone)
+{
+    struct Case {
+        const char* name;
+        bool token_asked;
+        QByteArray bytes;
+        std::vector<std::string> answers;
+        bool closed;
+        std::vector<std::string> sent;
+    };
+    const std::vector<Case> cases = {
+        {"a browser's post", false,
+         "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 15\r\n\r\nset output vga\n", {}, true, {}},
+        {"a header after a command, in one go", false, "set output 720p\r\nHost: 127.0.0.1\r\n", {}, true, {}},
+        {"commands on loopback", false, "set output 720p\n", {"ok"}, false, {"OU 6"}},
+        {"no token", true, "\nset output vga\n", {"error this port needs \"auth TOKEN\" first"}, true, {}},
+        {"a wrong token", true, "auth nope\nset output vga\n", {"error wrong token"}, true, {}},
+        {"the token", true, "auth TOKEN\nset output 720p\n", {"ok", "ok"}, false, {"OU 6"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        DoorKeys keys(AccessToken(rig.folder.filePath(QStringLiteral("token"))));
+        ASSERT_EQ(keys.load(), QString());
+        ASSERT_EQ(rig.server->listen_tcp(QHostAddress::LocalHost, 0, c.token_asked ? &keys : nullptr), QString());
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, rig.server->tcp_port());
+        ASSERT_TRUE(client.waitForConnected(1000));
+        client.write(QByteArray(c.bytes).replace("TOKEN", keys.token().toLatin1()));
+        client.flush();
+        bool closed = false;
+        EXPECT_EQ(lines_until_closed(rig, client, closed), c.answers);
+        EXPECT_EQ(closed, c.closed);
+        EXPECT_EQ(rig.serial.sent_text(), c.sent);
+    }
+}
+
+TEST_F(ControlServerTest, ANewTokenEndsTheSessionsOfTheOldOneAndAHurriedClientIsHeldToItsPace)
+{
+    const AccessToken file(folder.filePath(QStringLiteral("token")));
+    DoorKeys keys(file);
+    ASSERT_EQ(keys.load(), QString());
+    ASSERT_EQ(server->listen_tcp(QHostAddress::LocalHost, 0, &keys), QString());
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server->tcp_port());
+    ASSERT_TRUE(client.waitForConnected(1000));
+    QByteArray burst = "auth " + keys.token().toLatin1() + '\n';
+    for (int i = 0; i < ControlServer::kMaxCommandsPerSecond + 5; ++i)
+        burst += "ping\n";
+    client.write(burst);
+    client.flush();
+    std::vector<std::string> answers;
+    while (answers.size() < size_t(ControlServer::kMaxCommandsPerSecond + 6) && platform.now() < 3000) {
+        platform.yield();
+        while (client.canReadLine())
+            answers.push_back(client.readLine().trimmed().toStdString());
+    }
+    ASSERT_EQ(answers.size(), size_t(ControlServer::kMaxCommandsPerSecond + 6));
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), "ok"), ControlServer::kMaxCommandsPerSecond + 1);
+    EXPECT_EQ(answers.back(), "error more than 50 commands a second");
+
+    const QString old = keys.token();
+    QString error;
+    ASSERT_FALSE(file.renew(error).isEmpty()) << error.toStdString();
+    // The file's change is noticed on the real clock.
+    const QDeadlineTimer deadline(3000);
+    while (client.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired())
+        platform.yield();
+    EXPECT_NE(client.state(), QAbstractSocket::ConnectedState);
+    EXPECT_NE(keys.token(), old);
 }
 
 TEST(LineLog, TellsEachChangeOfTheLineOnceInItsOwnWords)

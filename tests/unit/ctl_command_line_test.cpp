@@ -33,6 +33,10 @@ TEST(CtlCommandLine, CommandsTakeTheirArgumentsAndOptionsGoAnywhere)
     EXPECT_TRUE(status.json);
     EXPECT_EQ(status.port, "socket://rack:4999");
 
+    const ctl::Options web = parse({"--new", "WEB-URL"});
+    EXPECT_EQ(web.command, ctl::Command::WebUrl);
+    EXPECT_TRUE(web.new_token);
+
     const ctl::Options load = parse({"load", "evening.preset"});
     EXPECT_EQ(load.command, ctl::Command::Load);
     EXPECT_EQ(load.file, "evening.preset");
@@ -59,6 +63,8 @@ TEST(CtlCommandLine, MistakesEndWithStatusTwoListingWhatIsValid)
         {{"status", "--port"}, "--port needs a device or URL"},
         {{"status", "--port", "/dev/ttyUSB0", "--com", "1"}, "--port and --com each choose the line"},
         {{"status", "--verbose"}, "unknown option --verbose (options: --port, --com"},
+        {{"status", "--new"}, "--new goes with web-url"},
+        {{"web-url", "now"}, "usage: plenvo-ctl [OPTION]... web-url [--new]"},
     };
     for (const Case& c : cases) {
         const ctl::Options options = parse(c.arguments);

@@ -3,12 +3,15 @@
 // button does. (The logo and Ctrl+P opening it: tests/e2e/devices_test.py.)
 
 #include <QAction>
+#include <QImage>
+#include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "windows/phone_link_dialog.h"
 #include "windows/port_menu.h"
 #include "devices/port_devices.h"
 #include "support/panel_fixture.h"
@@ -171,6 +174,30 @@ TEST_F(PortMenuTest, TheNetworkDeviceDialogStartsFromTheNetworkLineAndItsPortOpe
     EXPECT_EQ(serial.comm_port, 1);
     EXPECT_EQ(serial.opened_device, "socket://rack7.example:4999");
     EXPECT_EQ(kept(1), "socket://rack7.example:4999");
+}
+
+TEST_F(PortMenuTest, WithThePageServedTheMenuEndsInItsLinkAsACode)
+{
+    start();
+    port_menu.set_phone_link([] { return QStringLiteral("http://192.0.2.7:8080/?token=abc"); });
+    port_menu.popup();
+    ASSERT_TRUE(menu_shown());
+    const QList<QAction*> actions = port_menu.menu()->actions();
+    ASSERT_EQ(actions.size(), 4);
+    EXPECT_TRUE(actions[2]->isSeparator());
+    actions[3]->trigger();
+    auto* dialog = frm->findChild<PhoneLinkDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    const QImage code = dialog->code()->pixmap().toImage();
+    // A code of 29 modules or more, its quiet zone light and the top left
+    // finder pattern's corner dark.
+    ASSERT_GE(code.width(), (29 + 8) * 6);
+    EXPECT_EQ(code.width(), code.height());
+    EXPECT_EQ(code.pixelColor(3, 3), QColor(Qt::white));
+    EXPECT_EQ(code.pixelColor(4 * 6 + 3, 4 * 6 + 3), QColor(Qt::black));
+    const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
+    EXPECT_TRUE(std::ranges::any_of(labels, [](const QLabel* l) { return l->text().endsWith("?token=abc"); }));
+    dialog->close();
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ constexpr std::array kCommands{
     ControlCommand{"raise", Verb::Raise, Arguments::None, "raise"},
     ControlCommand{"ping", Verb::Ping, Arguments::None, "ping"},
     ControlCommand{"help", Verb::Help, Arguments::None, "help"},
+    ControlCommand{"web", Verb::Web, Arguments::None, "web"},
 };
 
 bool is_text(char c)

@@ -17,6 +17,8 @@
 //   raise                           ok, the panel comes forward
 //   ping                            ok
 //   help                            ok commands: ...; settings: ...
+//   web                             ok http://HOST:PORT/?token=...: the web
+//                                   page's link (on the local socket only)
 //
 // Anything else gets "error" and the reason, which names what is wrong and
 // lists what would be valid:
@@ -38,7 +40,7 @@
 
 namespace plenvo::control {
 
-enum class Verb { None, Status, Set, Watch, Raise, Ping, Help };
+enum class Verb { None, Status, Set, Watch, Raise, Ping, Help, Web };
 
 struct Request {
     Verb verb = Verb::None;  // None: a blank line
