@@ -101,11 +101,13 @@ def start_at(session, sim, settings, name):
 
 def check_lost_places_come_back(session, sim):
     # Saved after the video window was dragged to the top: the main window
-    # 175 px above the screen. Then a top 4 px above the bottom edge.
+    # 175 px above the screen. Then a top 4 px above the bottom edge. A top
+    # past the bottom is 0 and a negative left is kept: no rescue there.
     for settings, expected in ((b"-2625\r\n3000\r\n1\r\n", (200, 0)),
                                (b"%d\r\n3000\r\n1\r\n" % ((SCREEN_HEIGHT - 4) * 15),
-                                (200, SCREEN_HEIGHT - MAIN_SIZE[1]))):
-        _, panel, place = start_at(session, sim, settings, f"lost-{expected[1]}")
+                                (200, SCREEN_HEIGHT - MAIN_SIZE[1])),
+                               (b"99999\r\n-300\r\n1\r\n", (-20, 0))):
+        _, panel, place = start_at(session, sim, settings, f"lost-{expected[0]}-{expected[1]}")
         expect((place.x, place.y) == expected, f"saved {settings!r}: the window shows at {place.x},{place.y}")
         expect(panel.terminate() == 0, "the panel did not end cleanly")
 
