@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/doors.h"
+#include "app/handover.h"
 #include "app/stop_signals.h"
 #include "base/qt_platform.h"
 #include "base/trace.h"
@@ -52,9 +53,21 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
     const QString program_dir = QApplication::applicationDirPath();
     SingleInstance instance(program_dir);
     const bool another_copy_running = !instance.acquire();
-    // The copy already running comes forward instead; this one ends.
-    if (another_copy_running)
-        PanelClient::raise(control_socket_path(program_dir));
+    // The copy already running comes forward instead, taking this start's
+    // options; this one ends, with status 1 when it could not take them.
+    if (another_copy_running) {
+        const QString socket = control_socket_path(program_dir);
+        if (has_handover(options)) {
+            const QStringList failures = hand_over(options, socket);
+            for (const QString& failure : failures)
+                std::fprintf(stderr, "plenvo: %s\n", qPrintable(failure));
+            PanelClient::raise(socket);
+            if (!failures.isEmpty())
+                return 1;
+        } else {
+            PanelClient::raise(socket);
+        }
+    }
 
     // A second copy changes nothing, not even the devices.
     PortDevices devices = PortDevices::for_program(program_dir);
@@ -78,16 +91,28 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
 
     // Open before the start-up's wait for the unit, so that a second start
     // meanwhile finds this copy; carried out once the state is in. A door
-    // that cannot be opened is told on stderr; the panel runs without it.
+    // that cannot be opened is told on stderr and in the message line; the
+    // panel runs without it.
     ControlServer server(model);
     QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
-    if (!another_copy_running)
-        for (const QString& error : open_doors(server, options, program_dir))
-            std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
+    const auto tell = [&model](const QString& text) {
+        std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
+        emit model.message(text);
+    };
+    take_handovers(server, {[&port_menu](int port, const QString& device) {
+                                port_menu.choose(port, device);
+                                return std::optional<QString>();
+                            },
+                            tell});
+    const QStringList door_errors = another_copy_running ? QStringList() : open_doors(server, options, program_dir);
     ServeWhenStateIsIn serving(platform, model, server);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
+    // Once the window shows, so that the start-up's own messages do not
+    // hide it.
+    for (const QString& error : door_errors)
+        tell(QStringLiteral("cannot listen on ") + error);
     serving.start(model.port_ok());
     return QApplication::exec();
 }

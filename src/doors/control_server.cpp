@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <type_traits>
 
 #include "control/status.h"
 #include "unit/unit_model.h"
@@ -66,6 +67,8 @@ public:
     // Set while it watches: whether as JSON.
     std::optional<bool> watch_json;
     bool gone = false;
+    // On the user's own socket rather than TCP.
+    bool local = false;
 
 private:
     std::function<void()> abort_;
@@ -98,9 +101,13 @@ QString ControlServer::listen_local(const QString& path)
 
 QString ControlServer::listen_tcp(const QHostAddress& host, quint16 port)
 {
-    tcp_ = std::make_unique<QTcpServer>();
-    if (!tcp_->listen(host, port))
-        return QStringLiteral("%1 port %2: %3").arg(host.toString()).arg(port).arg(tcp_->errorString());
+    if (tcp_ && tcp_->serverAddress() == host && tcp_->serverPort() == port)
+        return {};
+    auto tcp = std::make_unique<QTcpServer>();
+    if (!tcp->listen(host, port))
+        return QStringLiteral("%1 port %2: %3").arg(host.toString()).arg(port).arg(tcp->errorString());
+    // The clients of the address given up stay connected.
+    tcp_ = std::move(tcp);
     connect(tcp_.get(), &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = tcp_->nextPendingConnection())
             accept(socket);
@@ -133,6 +140,7 @@ void ControlServer::accept(Socket* socket)
     }
     socket->setReadBufferSize(kReadBuffer);
     auto* connection = new Connection(socket, [socket] { socket->abort(); }, this);
+    connection->local = std::is_same_v<Socket, QLocalSocket>;
     connections_.push_back(connection);
     connect(connection, &QObject::destroyed, this, [this, connection] { std::erase(connections_, connection); });
     connect(socket, &QIODevice::readyRead, connection, [this, connection] { take_lines(*connection); });
@@ -215,6 +223,15 @@ std::string ControlServer::carry_out(Connection& connection, const control::Requ
     }
     case Verb::Watch: connection.watch_json = request.json; break;
     case Verb::Raise: emit raise_requested(); break;
+    case Verb::Device:
+    case Verb::Listen: {
+        if (!connection.local)
+            return control::error_answer("device and listen are taken on the local socket only");
+        const QString failure = handover_ ? handover_(request) : QStringLiteral("not taken here");
+        if (!failure.isEmpty())
+            return control::error_answer(failure.toStdString());
+        break;
+    }
     case Verb::Help: return control::help_answer();
     case Verb::Set:
     case Verb::Ping:

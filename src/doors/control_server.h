@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +49,13 @@ public:
     // file left there by a copy that ended without removing it is replaced.
     // Empty, or what went wrong.
     QString listen_local(const QString& path);
+    // Listens on TCP, in place of the address listened on so far once this
+    // one works; the same address again changes nothing.
     QString listen_tcp(const QHostAddress& host, quint16 port);
+    // Carries out what a second start hands over on the local socket
+    // (`device`, `listen`): empty, or why it could not be.
+    using Handover = std::function<QString(const control::Request&)>;
+    void take_handovers(Handover handover) { handover_ = std::move(handover); }
     // Commands are taken in from the start; those about the unit (status,
     // set) are carried out from here on, once the program knows its state.
     void start_serving();
@@ -83,6 +90,7 @@ private:
     std::vector<Connection*> connections_;
     LineState line_;
     bool serving_ = false;
+    Handover handover_;
 };
 
 }  // namespace plenvo

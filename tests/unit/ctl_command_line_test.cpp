@@ -33,6 +33,10 @@ TEST(CtlCommandLine, CommandsTakeTheirArgumentsAndOptionsGoAnywhere)
     EXPECT_TRUE(status.json);
     EXPECT_EQ(status.port, "socket://rack:4999");
 
+    for (const QStringList& line : {QStringList{"status", "json"}, QStringList{"watch", "JSON"}})
+        EXPECT_TRUE(parse(line).json) << "the word the panel's doors take";
+    EXPECT_EQ(control::assignments_text(parse({"set", "colour", "20"}).settings), "color 20");
+
     const ctl::Options load = parse({"load", "evening.preset"});
     EXPECT_EQ(load.command, ctl::Command::Load);
     EXPECT_EQ(load.file, "evening.preset");
@@ -45,7 +49,7 @@ TEST(CtlCommandLine, MistakesEndWithStatusTwoListingWhatIsValid)
         const char* told;
     };
     const Case cases[] = {
-        {{}, "no command (commands: status [--json], set NAME VALUE"},
+        {{}, "no command (commands: status [--json | json], set NAME VALUE"},
         {{"stat"}, "unknown command \"stat\" (commands: status"},
         {{"set"}, "set needs a name and a value (settings: power, input, output,"},
         {{"set", "brite", "40"}, "unknown setting \"brite\" (settings: power,"},
@@ -57,6 +61,7 @@ TEST(CtlCommandLine, MistakesEndWithStatusTwoListingWhatIsValid)
         {{"set", "power", "on", "--json"}, "--json goes with status and watch"},
         {{"status", "--com", "3"}, "--com needs a port number from 1 to 2"},
         {{"status", "--port"}, "--port needs a device or URL"},
+        {{"status", "--port", "socket://unit"}, "--port: "},
         {{"status", "--port", "/dev/ttyUSB0", "--com", "1"}, "--port and --com each choose the line"},
         {{"status", "--verbose"}, "unknown option --verbose (options: --port, --com"},
     };
