@@ -88,7 +88,9 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
     ControlServer server(model);
     take_handovers(server, {[&](int port, const QString& device) {
                                 const std::optional<QString> failure = devices.choose(port, device);
-                                model.choose_port(port);
+                                // The port in use is opened again on it.
+                                if (model.port() == port)
+                                    model.choose_port(port);
                                 return failure;
                             },
                             say});

@@ -99,9 +99,13 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
         std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
         emit model.message(text);
     };
-    take_handovers(server, {[&port_menu](int port, const QString& device) {
-                                port_menu.choose(port, device);
-                                return std::optional<QString>();
+    // A device handed over is kept as --comN keeps it; the port in use is
+    // opened again on it, as the port menu does.
+    take_handovers(server, {[&](int port, const QString& device) {
+                                const std::optional<QString> failure = devices.choose(port, device);
+                                if (model.port() == port)
+                                    port_menu.choose(port, device);
+                                return failure;
                             },
                             tell});
     const QStringList door_errors = another_copy_running ? QStringList() : open_doors(server, options, program_dir);
