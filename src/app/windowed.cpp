@@ -57,16 +57,12 @@ int run_windowed(int& argc, char** argv, const CommandLine& options)
     // options; this one ends, with status 1 when it could not take them.
     if (another_copy_running) {
         const QString socket = control_socket_path(program_dir);
-        if (has_handover(options)) {
-            const QStringList failures = hand_over(options, socket);
-            for (const QString& failure : failures)
-                std::fprintf(stderr, "plenvo: %s\n", qPrintable(failure));
-            PanelClient::raise(socket);
-            if (!failures.isEmpty())
-                return 1;
-        } else {
-            PanelClient::raise(socket);
-        }
+        const QStringList failures = has_handover(options) ? hand_over(options, socket) : QStringList();
+        for (const QString& failure : failures)
+            std::fprintf(stderr, "plenvo: %s\n", qPrintable(failure));
+        PanelClient::raise(socket);
+        if (!failures.isEmpty())
+            return 1;
     }
 
     // A second copy changes nothing, not even the devices.
