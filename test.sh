@@ -41,6 +41,8 @@ cmake --build build-pkg -j"$(nproc)"
 rm -f build-pkg/*.deb
 (cd build-pkg && cpack -G DEB)
 tools/check_package.sh build-pkg/*.deb
+# Debian's checker: no error and no warning.
+lintian --fail-on error,warning build-pkg/*.deb
 
 # One test at a time: the end-to-end tests drive real windows and lines with
 # sanitized programs, and a loaded machine makes them miss their bounds.

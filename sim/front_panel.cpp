@@ -42,9 +42,19 @@ std::optional<uint8_t> parse_byte(std::string_view word)
 
 using Words = std::vector<std::string_view>;
 
+bool known(std::string_view letters)
+{
+    if (letters == "OK")
+        return true;
+    for (const protocol::Command& setting : protocol::kStateReportOrder)
+        if (letters[0] == setting.first && letters[1] == setting.second)
+            return true;
+    return false;
+}
+
 std::optional<PanelCommand> parse_send(const Words& words)
 {
-    if (words.size() != 3 || words[1].size() != 2)
+    if (words.size() != 3 || words[1].size() != 2 || !known(words[1]))
         return std::nullopt;
     const auto value = parse_byte(words[2]);
     if (!value)
@@ -113,6 +123,22 @@ std::optional<PanelCommand> parse_panel_line(std::string_view line)
             return verb.parse(words);
     }
     return std::nullopt;
+}
+
+std::string panel_line_mistake(std::string_view line)
+{
+    const Words words = split_words(line);
+    if (words.size() >= 2 && words[0] == "send" && words[1].size() == 2 && !known(words[1]))
+        return "unknown letters " + std::string(words[1]) + " (letters: " + known_letters() + ")";
+    return {};
+}
+
+std::string known_letters()
+{
+    std::string letters;
+    for (const protocol::Command& setting : protocol::kStateReportOrder)
+        letters += std::string{setting.first, setting.second, ' '};
+    return letters + "OK";
 }
 
 std::string state_line(const DeviceState& state)

@@ -46,6 +46,11 @@ inline constexpr double kLongestFloodSeconds = 24 * 60 * 60;
 
 // The command on a line, or nothing when the line is not one.
 std::optional<PanelCommand> parse_panel_line(std::string_view line);
+// Why `line` is no command, when more can be said than that it is not.
+std::string panel_line_mistake(std::string_view line);
+
+// The letters `send` takes: each setting the unit reports, then OK.
+std::string known_letters();
 
 // "state PW 1 IN 0 ...": every setting, in the order the unit reports them.
 std::string state_line(const DeviceState& state);

@@ -42,7 +42,9 @@ constexpr const char* kDescription =
     "one panel at a time: a panel that connects cuts off the one before.\n"
     "\n"
     "Front panel, one command a line on standard input:\n"
-    "  send XY N       report letters XY with value N, as the unit does on its own\n"
+    "  send XY N       report letters XY with value N, as the unit does on its own;\n"
+    "                  XY is one of PW IN OU BY DI AS IR FP TD NR OS BL FR BR CO SA SH\n"
+    "                  TI VO (its settings) or OK (asks to be asked for its state)\n"
     "  byte N          put one raw byte on the line\n"
     "  mute on|off     stop or resume answering\n"
     "  state           print the unit's settings\n"
@@ -72,6 +74,7 @@ Options parse_options(const QCoreApplication& app)
     QCommandLineParser parser;
     parser.setApplicationDescription(kDescription);
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption link("link", "Also make PATH a symbolic link to the device.", "PATH");
     const QCommandLineOption device("device", "Serve the real serial port PATH instead of a pseudo-terminal.", "PATH");
     const QCommandLineOption tcp("tcp",
@@ -88,6 +91,8 @@ Options parse_options(const QCoreApplication& app)
         usage_error(parser.errorText());
     if (parser.isSet(help))
         parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         usage_error("unexpected argument " + parser.positionalArguments().constFirst());
     if (parser.isSet(tcp) && (parser.isSet(device) || parser.isSet(link)))
@@ -127,6 +132,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("plenvo-sim");
+    QCoreApplication::setApplicationVersion(PLENVO_SIM_VERSION);
     const Options options = parse_options(app);
 
     // A reader of our output that went away must not end the unit.
@@ -154,7 +160,8 @@ int main(int argc, char* argv[])
         [&simulator](const std::string& text) {
             const std::optional<PanelCommand> command = parse_panel_line(text);
             if (!command) {
-                std::cerr << '?' << text << std::endl;
+                const std::string mistake = panel_line_mistake(text);
+                std::cerr << '?' << text << (mistake.empty() ? "" : ": " + mistake) << std::endl;
                 return true;
             }
             if (simulator.obey(*command))

@@ -4,7 +4,9 @@
 # program with its manual page, the menu entry, the icons in every size
 # and as a scalable picture that looks like them, the systemd unit of the
 # program without a display, the private libraries and the windows' module,
-# nothing installed beside those, and programs that run from there.
+# the copyright, changelog and README, nothing installed beside those, and
+# programs that run from there. Debian's own checker, lintian, has the last
+# word (in test.sh).
 #
 #   tools/check_package.sh PACKAGE.deb
 set -euo pipefail
@@ -106,7 +108,15 @@ else
     fail "no systemd unit for the program without a display"
 fi
 
+# Debian's documents, and the README as the manual of every program.
+doc=$usr/share/doc/plenvo
+cmp -s "$doc/README.md" README.md || fail "the README is not installed as it is"
+grep -q "^License: Expat" "$doc/copyright" 2>/dev/null || fail "no copyright file naming the licence"
+[[ $(gzip -dc "$doc/changelog.gz" 2>/dev/null | head -1) == "plenvo ($version) "* ]] ||
+    fail "no changelog of version $version"
+
 unexpected=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/share/applications/*' \
+    ! -path './usr/share/doc/plenvo/*' \
     ! -path './usr/share/icons/hicolor/*' ! -path './usr/share/man/man1/*' ! -path './usr/lib/plenvo/*' \
     ! -path './usr/lib/systemd/system/plenvo-headless@.service' ! -name svg.png)
 [[ -z $unexpected ]] || fail "unexpected files: $unexpected"

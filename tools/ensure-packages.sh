@@ -17,7 +17,8 @@ plenvo_run_packages=(
 )
 
 # The tests': all of the above, Ninja, GoogleTest, Google Benchmark, clang's
-# fuzzer runtime, dpkg-shlibdeps for the package's dependencies, an SVG
+# fuzzer runtime, dpkg-shlibdeps for the package's dependencies and lintian
+# to check the package, an SVG
 # renderer for its scalable icon, ser2net, a private D-Bus session with the
 # accessibility bus and its Python bindings for reading the panel as a screen
 # reader does, a small window manager with xprop for a minimised panel, and
@@ -26,6 +27,7 @@ plenvo_packages=(
     "${plenvo_run_packages[@]}"
     ninja-build libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
     dpkg-dev librsvg2-bin ser2net
+    lintian
     python3-pyatspi at-spi2-core dbus-daemon
     x11-utils twm
     mosquitto python3-paho-mqtt

@@ -15,19 +15,26 @@ QStringList open_doors(ControlServer& server, const CommandLine& options, const 
 {
     QStringList errors{server.listen_local(control_socket_path(program_dir))};
     // Away from loopback a client shows the token first.
-    const auto away = [](const auto& address) { return address && !address->first.isLoopback(); };
-    if (away(options.listen) || away(options.web))
+    if (options.web && !options.web->first.isLoopback())
         if (const QString error = keys.load(); !error.isEmpty())
             return {error};
     if (options.listen)
-        errors << server.listen_tcp(options.listen->first, options.listen->second,
-                                    away(options.listen) ? &keys : nullptr);
+        errors << listen_on_tcp(server, *options.listen, keys);
     if (options.web) {
         errors << web.listen(options.web->first, options.web->second);
         server.set_web_link([&web] { return web.link(); });
     }
     errors.removeAll(QString());
     return errors;
+}
+
+QString listen_on_tcp(ControlServer& server, const std::pair<QHostAddress, quint16>& address, DoorKeys& keys)
+{
+    if (address.first.isLoopback())
+        return server.listen_tcp(address.first, address.second);
+    if (const QString error = keys.load(); !error.isEmpty())
+        return error;
+    return server.listen_tcp(address.first, address.second, &keys);
 }
 
 namespace {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QStringList>
 
 #include <bitset>
 #include <memory>
+#include <utility>
 
 #include "base/platform.h"
 #include "control/setting_table.h"
@@ -22,6 +24,10 @@ struct CommandLine;
 // from loopback.
 QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir, DoorKeys& keys,
                        WebDoor& web);
+
+// Serves the control protocol on TCP at `address`; away from loopback its
+// clients show `keys`' token first. Empty, or "ADDRESS: WHY".
+QString listen_on_tcp(ControlServer& server, const std::pair<QHostAddress, quint16>& address, DoorKeys& keys);
 
 // Status and set are carried out once the unit has reported every setting,
 // or a second after it was asked, so that their answers are the unit's.

@@ -12,6 +12,7 @@
 #include "app/broker.h"
 #include "app/command_line.h"
 #include "app/doors.h"
+#include "app/handover.h"
 #include "app/stop_signals.h"
 #include "base/platform.h"
 #include "base/qt_platform.h"
@@ -72,7 +73,12 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
     SingleInstance instance(program_dir);
     if (!instance.acquire()) {
         say(QStringLiteral("another copy runs from %1; this one ends").arg(QDir::toNativeSeparators(program_dir)));
-        return 0;
+        if (!has_handover(options))
+            return 0;
+        const QStringList failures = hand_over(options, control_socket_path(program_dir));
+        for (const QString& failure : failures)
+            say(failure);
+        return failures.isEmpty() ? 0 : 1;
     }
 
     PortDevices devices = PortDevices::for_program(program_dir);
@@ -87,6 +93,15 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
     ControlServer server(model);
     DoorKeys keys(AccessToken::for_program(program_dir));
     WebDoor web(model, keys);
+    take_handovers(server, keys,
+                   {[&](int port, const QString& device) {
+                        const std::optional<QString> failure = devices.choose(port, device);
+                        // The port in use is opened again on it.
+                        if (model.port() == port)
+                            model.choose_port(port);
+                        return failure;
+                    },
+                    say});
     if (const QStringList errors = open_doors(server, options, program_dir, keys, web); !errors.isEmpty()) {
         for (const QString& error : errors)
             say(QStringLiteral("cannot listen on ") + error);

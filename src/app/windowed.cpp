@@ -7,6 +7,7 @@
 #include "app/broker.h"
 #include "app/command_line.h"
 #include "app/doors.h"
+#include "app/handover.h"
 #include "app/stop_signals.h"
 #include "base/trace.h"
 #include "control/panel_client.h"
@@ -58,9 +59,17 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     const QString program_dir = QApplication::applicationDirPath();
     SingleInstance instance(program_dir);
     const bool another_copy_running = !instance.acquire();
-    // The copy already running comes forward instead; this one ends.
-    if (another_copy_running)
-        PanelClient::raise(control_socket_path(program_dir));
+    // The copy already running comes forward instead, taking this start's
+    // options; this one ends, with status 1 when it could not take them.
+    if (another_copy_running) {
+        const QString socket = control_socket_path(program_dir);
+        const QStringList failures = has_handover(options) ? hand_over(options, socket) : QStringList();
+        for (const QString& failure : failures)
+            std::fprintf(stderr, "plenvo: %s\n", qPrintable(failure));
+        PanelClient::raise(socket);
+        if (!failures.isEmpty())
+            return 1;
+    }
 
     // A second copy changes nothing, not even the devices.
     PortDevices devices = PortDevices::for_program(program_dir);
@@ -84,24 +93,39 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
 
     // Open before the start-up's wait for the unit, so that a second start
     // meanwhile finds this copy; carried out once the state is in. A door
-    // that cannot be opened is told on stderr; the panel runs without it.
+    // that cannot be opened is told on stderr and in the message line; the
+    // panel runs without it.
     ControlServer server(model);
     DoorKeys keys(AccessToken::for_program(program_dir));
     WebDoor web(model, keys);
     QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
-    if (!another_copy_running)
-        for (const QString& error : open_doors(server, options, program_dir, keys, web))
-            std::fprintf(stderr, "plenvo: cannot listen on %s\n", qPrintable(error));
-    // The broker's refusal shows on the message line as well: the user is
-    // the one to mend the password or the certificate.
+    const auto tell = [&model](const QString& text) {
+        std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
+        emit model.message(text);
+    };
+    // A device handed over is kept as --comN keeps it; the port in use is
+    // opened again on it, as the port menu does.
+    take_handovers(server, keys,
+                   {[&](int port, const QString& device) {
+                        const std::optional<QString> failure = devices.choose(port, device);
+                        if (model.port() == port)
+                            port_menu.choose(port, device);
+                        return failure;
+                    },
+                    tell});
+    QStringList door_errors;
     std::unique_ptr<MqttDoor> broker;
     if (!another_copy_running) {
+        for (const QString& error : open_doors(server, options, program_dir, keys, web))
+            door_errors << QStringLiteral("cannot listen on ") + error;
         QString error;
         broker = make_broker_door(model, options, devices,
                                   SettingsFile::for_program(program_dir).read().com_port.value_or(1), error);
         if (!error.isEmpty())
-            std::fprintf(stderr, "plenvo: %s\n", qPrintable(error));
+            door_errors << error;
     }
+    // The broker's refusal shows on the message line as well: the user is
+    // the one to mend the password or the certificate.
     if (broker) {
         QObject::connect(broker.get(), &MqttDoor::logged, &app,
                          [](const QString& line) { std::fprintf(stderr, "plenvo: %s\n", qPrintable(line)); });
@@ -113,6 +137,10 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
+    // Once the window shows, so that the start-up's own messages do not
+    // hide it.
+    for (const QString& error : door_errors)
+        tell(error);
     serving.start(model.port_ok());
     if (broker)
         broker->start();

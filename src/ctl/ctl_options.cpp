@@ -5,6 +5,7 @@
 
 #include "base/version.h"
 #include "control/text.h"
+#include "devices/port_devices.h"
 
 namespace plenvo::ctl {
 
@@ -17,9 +18,9 @@ struct CommandInfo {
 };
 
 constexpr CommandInfo kCommands[] = {
-    {"status", Command::Status, "status [--json]"},
+    {"status", Command::Status, "status [--json | json]"},
     {"set", Command::Set, "set NAME VALUE [NAME VALUE ...]"},
-    {"watch", Command::Watch, "watch [--json]"},
+    {"watch", Command::Watch, "watch [--json | json]"},
     {"ports", Command::Ports, "ports"},
     {"save", Command::Save, "save FILE"},
     {"load", Command::Load, "load FILE"},
@@ -87,6 +88,12 @@ QString take_operands(Options& result, const CommandInfo& command, const QString
         return {};
     case Command::Status:
     case Command::Watch:
+        // The word the panel's doors take: "status json" is "status --json".
+        if (operands.size() == 1 && control::same_word("json", operands[0].toStdString())) {
+            result.json = true;
+            return {};
+        }
+        [[fallthrough]];
     case Command::Ports:
     case Command::WebUrl:
         if (operands.isEmpty())
@@ -110,9 +117,9 @@ QString usage_text()
                "else on the serial line of port 1.\n"
                "\n"
                "Commands:\n"
-               "  status [--json]                  every setting with its value\n"
+               "  status [--json | json]           every setting with its value\n"
                "  set NAME VALUE [NAME VALUE ...]  sends the settings in the order given\n"
-               "  watch [--json]                   one line per report of the unit, until interrupted\n"
+               "  watch [--json | json]            one line per report of the unit, until interrupted\n"
                "  ports                            the serial devices found, the device of each port\n"
                "  save FILE                        every setting into a preset file\n"
                "  load FILE                        sends the settings of a preset that differ\n"
@@ -155,6 +162,8 @@ Options parse_arguments(const QStringList& arguments)
             result.port = option_value(arg, arguments, i);
             if (!result.port || result.port->isEmpty())
                 return fail(QStringLiteral("--port needs a device or URL"));
+            if (const std::optional<QString> mistake = device_mistake(*result.port))
+                return fail(QStringLiteral("--port: ") + *mistake);
         } else if (name == QLatin1String("--com")) {
             const std::optional<QString> value = option_value(arg, arguments, i);
             bool number = false;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <type_traits>
 
 #include "control/access.h"
 #include "control/status.h"
@@ -150,12 +151,16 @@ QString ControlServer::listen_local(const QString& path)
 
 QString ControlServer::listen_tcp(const QHostAddress& host, quint16 port, DoorKeys* keys)
 {
+    if (tcp_ && tcp_->serverAddress() == host && tcp_->serverPort() == port)
+        return {};
+    auto tcp = std::make_unique<QTcpServer>();
+    if (!tcp->listen(host, port))
+        return QStringLiteral("%1 port %2: %3").arg(host.toString()).arg(port).arg(tcp->errorString());
+    // The clients of the address given up stay connected.
+    tcp_ = std::move(tcp);
+    if (keys && keys != keys_)
+        connect(keys, &DoorKeys::renewed, this, &ControlServer::shut_out_renewed);
     keys_ = keys;
-    if (keys_)
-        connect(keys_, &DoorKeys::renewed, this, &ControlServer::shut_out_renewed);
-    tcp_ = std::make_unique<QTcpServer>();
-    if (!tcp_->listen(host, port))
-        return QStringLiteral("%1 port %2: %3").arg(host.toString()).arg(port).arg(tcp_->errorString());
     connect(tcp_.get(), &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = tcp_->nextPendingConnection())
             accept(socket, keys_ != nullptr);
@@ -325,6 +330,15 @@ std::string ControlServer::carry_out(Connection& connection, const control::Requ
     }
     case Verb::Watch: connection.watch_json = request.json; break;
     case Verb::Raise: emit raise_requested(); break;
+    case Verb::Device:
+    case Verb::Listen: {
+        if (!connection.local)
+            return control::error_answer("device and listen are taken on the local socket only");
+        const QString failure = handover_ ? handover_(request) : QStringLiteral("not taken here");
+        if (!failure.isEmpty())
+            return control::error_answer(failure.toStdString());
+        break;
+    }
     case Verb::Help: return control::help_answer();
     case Verb::Web: {
         // The link carries the token: only the user's own socket tells it.

@@ -57,8 +57,14 @@ public:
     // file left there by a copy that ended without removing it is replaced.
     // Empty, or what went wrong.
     QString listen_local(const QString& path);
-    // With `keys`, each client's first line must be "auth TOKEN".
+    // Listens on TCP, in place of the address listened on so far once this
+    // one works; the same address again changes nothing. With `keys`, each
+    // client's first line must be "auth TOKEN".
     QString listen_tcp(const QHostAddress& host, quint16 port, DoorKeys* keys = nullptr);
+    // Carries out what a second start hands over on the local socket
+    // (`device`, `listen`): empty, or why it could not be.
+    using Handover = std::function<QString(const control::Request&)>;
+    void take_handovers(Handover handover) { handover_ = std::move(handover); }
     // Commands are taken in from the start; those about the unit (status,
     // set) are carried out from here on, once the program knows its state.
     void start_serving();
@@ -102,6 +108,7 @@ private:
     std::vector<Connection*> connections_;
     LineState line_;
     bool serving_ = false;
+    Handover handover_;
 };
 
 }  // namespace plenvo

@@ -17,7 +17,7 @@ class DoorKeys final : public QObject {
 public:
     explicit DoorKeys(AccessToken file);
 
-    // Empty, or why there is no token.
+    // Empty, or why there is no token. Loaded once; later calls keep it.
     QString load();
     const QString& token() const { return token_; }
 

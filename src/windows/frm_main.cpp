@@ -155,8 +155,7 @@ void FrmMain::place_from_settings(const SettingsFile::Values& saved)
     // The size the window is fitted to right after.
     const QSize size(img_form_->width() * platform().twips_per_pixel_x(),
                      img_form_->height() * platform().twips_per_pixel_y());
-    const bool lost = keep_on_screen(saved_place, size, screen, grip_twips(platform())) != saved_place;
-    const QPoint place = lost ? keep_on_screen(saved_place, size, screen, size) : saved_place;
+    const QPoint place = start_up_place(saved_place, size, screen, grip_twips(platform()));
     set_Top(place.y());
     set_Left(place.x());
 }

@@ -31,4 +31,16 @@ inline QPoint keep_on_screen(QPoint place, QSize size, QSize screen, QSize shown
             fit(place.y(), size.height(), screen.height(), shown.height())};
 }
 
+// Where the main window starts, in twips: the saved place, except that a top
+// or left at or beyond the screen's far edge becomes 0 (a negative one is
+// kept; the window's size plays no part in that). Only a place that then
+// shows less than `grip` of the window on the screen brings it back whole
+// at the nearest edge.
+inline QPoint start_up_place(QPoint saved, QSize size, QSize screen, QSize grip)
+{
+    const QPoint place(saved.x() < screen.width() ? saved.x() : 0, saved.y() < screen.height() ? saved.y() : 0);
+    const bool lost = keep_on_screen(place, size, screen, grip) != place;
+    return lost ? keep_on_screen(place, size, screen, size) : place;
+}
+
 }  // namespace plenvo

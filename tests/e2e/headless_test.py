@@ -112,6 +112,17 @@ def a_second_start_ends_at_once(unit):
            f"the second start said {second.stderr_text()!r}")
     unit.ctl("status")
 
+    # Its options go to the running copy: a device that is kept, a listen
+    # address that is served from then on (the earlier one given up).
+    port = harness.free_port()
+    kept = f"socket://127.0.0.1:{harness.free_port()}"
+    handed = unit.start("handed", "--com2", kept, "--listen", str(port))
+    expect(handed.wait(harness.START_TIMEOUT_S) == 0, f"the handover said {handed.stderr_text()!r}")
+    expect(harness.listening(port) and not harness.listening(unit.listen_port), "not listening at the new port")
+    with open(os.path.join(unit.folder, "plenvo-devices.ini")) as devices:
+        expect(f"com2={kept}" in devices.read(), "the handed device was not kept")
+    unit.listen_port = port
+
 
 def sigterm_ends_it_in_order(unit):
     runtime = unit.session.env["XDG_RUNTIME_DIR"]

@@ -2,7 +2,8 @@
 """Start-up and shut-down of the real panel under a private X server, on a
 simulated unit: the command line answered without a display, the saved
 place (and a lost one brought back onto the screen), one copy per program
-folder, the lock of a copy that was killed taken over, and the settings
+folder (a second start's options handed to the running copy, or refused
+with status 1), the lock of a copy that was killed taken over, and the settings
 written back at SIGTERM and SIGHUP (the terminal closed).
 
 Usage: start_up_test.py BIN_DIR   (the folder holding plenvo and plenvo-sim)
@@ -12,6 +13,7 @@ import glob
 import os
 import re
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -54,6 +56,38 @@ def check_second_copy(session, folder, link):
     expect((after.st_ino, after.st_mtime_ns) == (before.st_ino, before.st_mtime_ns),
            "the second copy rewrote the settings file")
     expect(not second.sanitizer_reports(), "\n".join(second.sanitizer_reports()))
+
+
+def check_second_start_hands_over(session, folder, panel):
+    # Taken: the running panel listens there from now on.
+    port = harness.free_port()
+    second = session.start_panel(folder, "--listen", str(port), name="hand-over")
+    expect(second.wait(SECOND_COPY_LIMIT_S) == 0, f"the handover ended with {second.wait(0)}: "
+           f"{second.stderr_text()}")
+    wait_for(lambda: harness.listening(port), 2, f"the running panel listening on {port}")
+
+    # Refused: an address that is taken is named by both copies.
+    taken = harness.free_port()
+    with socket.create_server(("127.0.0.1", taken)):
+        refused = session.start_panel(folder, "--listen", f"127.0.0.1:{taken}", name="refused")
+        status = refused.wait(SECOND_COPY_LIMIT_S)
+    expect(status == 1 and f"--listen: cannot listen on 127.0.0.1 port {taken}" in refused.stderr_text(),
+           f"a refused handover ended with {status}: {refused.stderr_text()!r}")
+    wait_for(lambda: any(line.kind == "msg" and f"port {taken}" in line.text for line in panel.trace()), 2,
+             "the refusal in the running panel's message line")
+    expect(harness.listening(port), "the refused address took the place of the one taken before")
+    expect(session.read_settings(folder) == SAVED, "a handover changed the settings file")
+
+
+def check_door_that_cannot_open_is_shown(session, sim):
+    with socket.create_server(("127.0.0.1", 0)) as taken:
+        port = taken.getsockname()[1]
+        folder = session.install_panel(SAVED, "door")
+        panel = session.start_panel(folder, "--com1", sim.link, "--listen", str(port), "--trace", name="door")
+        panel.wait_for_window(*MAIN_SIZE)
+        wait_for(lambda: any(line.kind == "msg" and line.text.startswith(f"cannot listen on 127.0.0.1 port {port}")
+                             for line in panel.trace()), 3, "the door's failure in the message line")
+    expect(panel.terminate() == 0, "the panel without its door did not end cleanly")
 
 
 def settled_place(session, window, moved_from):
@@ -101,11 +135,13 @@ def start_at(session, sim, settings, name):
 
 def check_lost_places_come_back(session, sim):
     # Saved after the video window was dragged to the top: the main window
-    # 175 px above the screen. Then a top 4 px above the bottom edge.
+    # 175 px above the screen. Then a top 4 px above the bottom edge. A top
+    # past the bottom is 0 and a negative left is kept: no rescue there.
     for settings, expected in ((b"-2625\r\n3000\r\n1\r\n", (200, 0)),
                                (b"%d\r\n3000\r\n1\r\n" % ((SCREEN_HEIGHT - 4) * 15),
-                                (200, SCREEN_HEIGHT - MAIN_SIZE[1]))):
-        _, panel, place = start_at(session, sim, settings, f"lost-{expected[1]}")
+                                (200, SCREEN_HEIGHT - MAIN_SIZE[1])),
+                               (b"99999\r\n-300\r\n1\r\n", (-20, 0))):
+        _, panel, place = start_at(session, sim, settings, f"lost-{expected[0]}-{expected[1]}")
         expect((place.x, place.y) == expected, f"saved {settings!r}: the window shows at {place.x},{place.y}")
         expect(panel.terminate() == 0, "the panel did not end cleanly")
 
@@ -148,14 +184,16 @@ def main():
             folder = session.install_panel(SAVED)
             panel, main_window = check_start_up(session, sim, folder)
             check_second_copy(session, folder, sim.link)
+            check_second_start_hands_over(session, folder, panel)
             check_sigterm_saves(session, folder, panel, main_window)
             check_lost_places_come_back(session, sim)
+            check_door_that_cannot_open_is_shown(session, sim)
             folder, panel = check_lock_of_killed_copy_is_taken_over(session, sim)
             check_sighup_shuts_down_in_order(session, folder, panel)
     except CheckFailed as failure:
         print(f"FAIL {failure}")
         sys.exit(1)
-    print("ok   command line, start-up, lost places, second copy, killed copy's lock, SIGTERM and SIGHUP")
+    print("ok   command line, start-up, lost places, second copy, handover, killed copy's lock, SIGTERM and SIGHUP")
 
 
 if __name__ == "__main__":

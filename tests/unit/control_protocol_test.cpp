@@ -34,6 +34,7 @@ TEST(ControlRequest, ReadsEveryCommandInAnyCase)
     };
     for (const Case& c : {Case{"status", Verb::Status, false}, Case{"  Status  JSON ", Verb::Status, true},
                           Case{"watch", Verb::Watch, false}, Case{"WATCH json", Verb::Watch, true},
+                          Case{"status --json", Verb::Status, true}, Case{"watch --JSON", Verb::Watch, true},
                           Case{"raise", Verb::Raise, false}, Case{"ping", Verb::Ping, false},
                           Case{"help", Verb::Help, false}, Case{"web", Verb::Web, false}, Case{"", Verb::None, false}, Case{" \t ", Verb::None, false}}) {
         const Request request = parse_request(c.line);
@@ -41,6 +42,15 @@ TEST(ControlRequest, ReadsEveryCommandInAnyCase)
         EXPECT_EQ(request.verb, c.verb) << c.line;
         EXPECT_EQ(request.json, c.json) << c.line;
     }
+
+    EXPECT_EQ(parse_request("set colour 20").settings, (std::vector<Assignment>{{find_setting("color"), 20}}));
+
+    // What a second start hands over: a device runs to the line's end.
+    const Request device = parse_request("device 2  /dev/serial/by-id/usb My Adapter  ");
+    EXPECT_EQ(device.verb, Verb::Device);
+    EXPECT_EQ(device.port, 2);
+    EXPECT_EQ(device.argument, "/dev/serial/by-id/usb My Adapter");
+    EXPECT_EQ(parse_request("LISTEN [::1]:4998").argument, "[::1]:4998");
 
     const Request set = parse_request("SET Output 720P  bright 40 lock on output vga");
     ASSERT_EQ(set.error, "");
@@ -72,10 +82,12 @@ TEST(ControlRequest, TheStatusAnswerIsASetThatRestoresEverySetting)
 
 TEST(ControlRequest, ErrorsNameTheFaultAndWhatIsValid)
 {
-    EXPECT_EQ(error_of("stat"), "unknown command \"stat\" (commands: status [json], set NAME VALUE [NAME VALUE ...], "
-                                "watch [json], raise, ping, help, web)");
-    EXPECT_EQ(error_of("status xml"), "usage: status [json]");
-    EXPECT_EQ(error_of("watch json now"), "usage: watch [json]");
+    EXPECT_EQ(error_of("stat"), "unknown command \"stat\" (commands: status [json | --json], set NAME VALUE [NAME VALUE ...], "
+                                "watch [json | --json], raise, device PORT DEVICE, listen [HOST:]PORT, ping, help, web)");
+    for (const char* line : {"device 3 /dev/ttyS0", "device 1", "listen", "listen 1 2"})
+        EXPECT_TRUE(error_of(line).starts_with("usage: ")) << line;
+    EXPECT_EQ(error_of("status xml"), "usage: status [json | --json]");
+    EXPECT_EQ(error_of("watch json now"), "usage: watch [json | --json]");
     EXPECT_EQ(error_of("ping pong"), "usage: ping");
     EXPECT_TRUE(error_of("set").starts_with("set needs a name and a value (settings: power, input,"));
     EXPECT_EQ(error_of("set bright 40 volume"), "no value for volume (values: 0 to 63)");
@@ -83,7 +95,7 @@ TEST(ControlRequest, ErrorsNameTheFaultAndWhatIsValid)
     EXPECT_TRUE(error_of("set bright 40 brite 4").starts_with("unknown setting \"brite\" (settings: power, input,"));
     EXPECT_TRUE(parse_request("set bright 40 brite 4").settings.empty()) << "nothing of a bad line is carried out";
 
-    EXPECT_TRUE(help_answer().starts_with("ok commands: status [json], set ")) << help_answer();
+    EXPECT_TRUE(help_answer().starts_with("ok commands: status [json | --json], set ")) << help_answer();
 }
 
 TEST(ControlRequest, RefusesBinaryBytesAndOverlongLines)

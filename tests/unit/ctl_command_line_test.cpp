@@ -36,6 +36,9 @@ TEST(CtlCommandLine, CommandsTakeTheirArgumentsAndOptionsGoAnywhere)
     const ctl::Options web = parse({"--new", "WEB-URL"});
     EXPECT_EQ(web.command, ctl::Command::WebUrl);
     EXPECT_TRUE(web.new_token);
+    for (const QStringList& line : {QStringList{"status", "json"}, QStringList{"watch", "JSON"}})
+        EXPECT_TRUE(parse(line).json) << "the word the panel's doors take";
+    EXPECT_EQ(control::assignments_text(parse({"set", "colour", "20"}).settings), "color 20");
 
     const ctl::Options load = parse({"load", "evening.preset"});
     EXPECT_EQ(load.command, ctl::Command::Load);
@@ -49,7 +52,7 @@ TEST(CtlCommandLine, MistakesEndWithStatusTwoListingWhatIsValid)
         const char* told;
     };
     const Case cases[] = {
-        {{}, "no command (commands: status [--json], set NAME VALUE"},
+        {{}, "no command (commands: status [--json | json], set NAME VALUE"},
         {{"stat"}, "unknown command \"stat\" (commands: status"},
         {{"set"}, "set needs a name and a value (settings: power, input, output,"},
         {{"set", "brite", "40"}, "unknown setting \"brite\" (settings: power,"},
@@ -61,6 +64,7 @@ TEST(CtlCommandLine, MistakesEndWithStatusTwoListingWhatIsValid)
         {{"set", "power", "on", "--json"}, "--json goes with status and watch"},
         {{"status", "--com", "3"}, "--com needs a port number from 1 to 2"},
         {{"status", "--port"}, "--port needs a device or URL"},
+        {{"status", "--port", "socket://unit"}, "--port: "},
         {{"status", "--port", "/dev/ttyUSB0", "--com", "1"}, "--port and --com each choose the line"},
         {{"status", "--verbose"}, "unknown option --verbose (options: --port, --com"},
         {{"status", "--new"}, "--new goes with web-url"},

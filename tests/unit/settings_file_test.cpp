@@ -1,6 +1,7 @@
 // The settings file: three integers, what is read from files that are not
 // quite that, and a write that never leaves half a file behind.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -12,7 +13,9 @@
 #include <limits>
 #include <sys/resource.h>
 
+#include "devices/port_devices.h"
 #include "devices/settings_file.h"
+#include "devices/user_files.h"
 
 namespace plenvo::testing {
 namespace {
@@ -158,17 +161,38 @@ TEST_F(SettingsFileTest, WritingMakesTheFoldersItNeeds)
     EXPECT_EQ(contents(nested), "1\r\n2\r\n1\r\n");
 }
 
-TEST_F(SettingsFileTest, LivesBesideTheProgramUnlessItsFolderCannotBeWritten)
+TEST_F(SettingsFileTest, EveryProgramFindsTheSameUserFiles)
 {
-    EXPECT_EQ(SettingsFile::for_program(folder.path()).path(), path());
-
     // Nobody, root included, can write into a folder below a plain file.
     put(folder.filePath("plain"), "");
-    const QString unwritable = folder.filePath("plain/bin");
-    const QString elsewhere = SettingsFile::for_program(unwritable).path();
-    EXPECT_FALSE(elsewhere.startsWith(folder.path()));
-    EXPECT_EQ(elsewhere, QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-                             .filePath(kSettingsFileName));
+    const QString config = folder.filePath("config");
+    const QByteArray old_config = qgetenv("XDG_CONFIG_HOME");
+    const QString old_name = QCoreApplication::applicationName();
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+
+    const struct {
+        const char* what;
+        QString program_dir;
+        QString folder;
+    } cases[] = {
+        {"a writable folder of its own", folder.path(), folder.path()},
+        {"a folder the user cannot write", folder.filePath("plain/bin"), config + "/plenvo"},
+        // Root can write /usr/bin, a user ~/.local/bin: installed all the same.
+        {"an installed copy", folder.filePath("usr/bin"), config + "/plenvo"},
+    };
+    ASSERT_TRUE(QDir(folder.path()).mkpath("usr/bin"));
+    ASSERT_TRUE(QDir(folder.path()).mkpath("usr/share/applications"));
+    put(folder.filePath("usr/bin/") + kMenuEntry, "");
+    for (const auto& c : cases) {
+        for (const char* program : {"plenvo", "plenvo-ctl"}) {
+            QCoreApplication::setApplicationName(QLatin1String(program));
+            SCOPED_TRACE(std::string(c.what) + ", " + program);
+            EXPECT_EQ(SettingsFile::for_program(c.program_dir).path(), c.folder + "/" + kSettingsFileName);
+            EXPECT_EQ(PortDevices::for_program(c.program_dir).path(), c.folder + "/" + kDevicesFileName);
+        }
+    }
+    QCoreApplication::setApplicationName(old_name);
+    qputenv("XDG_CONFIG_HOME", old_config);
 }
 
 }  // namespace

@@ -168,8 +168,12 @@ TEST(SimFrontPanel, RefusesMalformedLines)
 {
     for (const char* line : {"send OUX 3", "send OU 256", "send OU", "send OU 3 4", "byte -1",
                              "byte x", "byte 1x", "mute maybe", "mute", "flood 0", "flood -1",
-                             "flood 1e9", "flood nan", "state now", "quit!", "frobnicate"})
+                             "flood 1e9", "flood nan", "state now", "quit!", "frobnicate", "send ZZ 5", "send RE 0"})
         EXPECT_FALSE(parse_panel_line(line)) << line;
+    EXPECT_EQ(panel_line_mistake("send ZZ 5"),
+              "unknown letters ZZ (letters: PW IN OU BY DI AS IR FP TD NR OS BL FR BR CO SA SH TI VO OK)");
+    EXPECT_EQ(panel_line_mistake("send OU 256"), "") << "no more to say than the usage";
+    EXPECT_TRUE(parse_panel_line("send OK 0")) << "the unit's request to be asked again";
 }
 
 TEST(SimFrontPanel, StateLineListsTheSettingsAsTheUnitReportsThem)

@@ -54,7 +54,8 @@ TEST_F(StartUpTest, PlacesTheWindowAtTheSavedPlaceAndOpensTheSavedPort)
 
 TEST_F(StartUpTest, APlaceShowingLessThan32By32PixelsComesBackWholeAtTheNearestEdge)
 {
-    // The main window is 7050 by 2625 twips; 32 pixels are 480.
+    // The main window is 7050 by 2625 twips; 32 pixels are 480. A top or
+    // left at or past the far edge is 0 before anything else.
     struct Case {
         int top, left;
         int expected_top, expected_left;
@@ -66,8 +67,12 @@ TEST_F(StartUpTest, APlaceShowingLessThan32By32PixelsComesBackWholeAtTheNearestE
         // Less: back whole, moved only across the edge it was lost at.
         {kScreenTopLimit - 479, 3000, kScreenTopLimit - 2625, 3000},
         {-2625, 3000, 0, 3000},
-        {1200, 999999, 1200, kScreenLeftLimit - 7050},
         {-50000, 479 - 7050, 0, 0},
+        // Past the far edge: at 0, wholly shown, no rescue.
+        {1200, 999999, 1200, 0},
+        {99999, -300, 0, -300},
+        {kScreenTopLimit, kScreenLeftLimit - 1, 0, kScreenLeftLimit - 7050},
+        {kScreenTopLimit - 1, kScreenLeftLimit, kScreenTopLimit - 2625, 0},
     };
     for (const Case& c : cases) {
         write_settings(QByteArray::number(c.top) + "\r\n" + QByteArray::number(c.left) + "\r\n1\r\n");
@@ -82,7 +87,7 @@ TEST_F(StartUpTest, APlaceShowingLessThan32By32PixelsComesBackWholeAtTheNearestE
 TEST_F(StartUpTest, TheEdgesAreThoseOfTheScreenItRunsOn)
 {
     platform.set_screen_pixels({800, 600});
-    start_with("9000\r\n11999\r\n1\r\n");
+    start_with("8999\r\n11999\r\n1\r\n");
     EXPECT_EQ(frm->Top(), 9000 - 2625);
     EXPECT_EQ(frm->Left(), 12000 - 7050);
 

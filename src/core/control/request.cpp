@@ -11,7 +11,7 @@ namespace plenvo::control {
 
 namespace {
 
-enum class Arguments { None, Json, Pairs };
+enum class Arguments { None, Json, Pairs, PortAndRest, One };
 
 struct ControlCommand {
     const char* name;
@@ -21,10 +21,12 @@ struct ControlCommand {
 };
 
 constexpr std::array kCommands{
-    ControlCommand{"status", Verb::Status, Arguments::Json, "status [json]"},
+    ControlCommand{"status", Verb::Status, Arguments::Json, "status [json | --json]"},
     ControlCommand{"set", Verb::Set, Arguments::Pairs, "set NAME VALUE [NAME VALUE ...]"},
-    ControlCommand{"watch", Verb::Watch, Arguments::Json, "watch [json]"},
+    ControlCommand{"watch", Verb::Watch, Arguments::Json, "watch [json | --json]"},
     ControlCommand{"raise", Verb::Raise, Arguments::None, "raise"},
+    ControlCommand{"device", Verb::Device, Arguments::PortAndRest, "device PORT DEVICE"},
+    ControlCommand{"listen", Verb::Listen, Arguments::One, "listen [HOST:]PORT"},
     ControlCommand{"ping", Verb::Ping, Arguments::None, "ping"},
     ControlCommand{"help", Verb::Help, Arguments::None, "help"},
     ControlCommand{"web", Verb::Web, Arguments::None, "web"},
@@ -89,8 +91,24 @@ Request parse_request(std::string_view line)
     const std::span<const std::string_view> arguments = std::span(words).subspan(1);
     switch (command->arguments) {
     case Arguments::Pairs: return with_pairs(std::move(request), arguments);
+    case Arguments::PortAndRest:
+        if (arguments.size() >= 2 && (arguments[0] == "1" || arguments[0] == "2")) {
+            request.port = arguments[0][0] - '0';
+            // A device name may hold blanks: it runs to the end of the line.
+            const auto rest = line.substr(size_t(arguments[1].data() - line.data()));
+            request.argument = std::string(rest.substr(0, rest.find_last_not_of(" \t") + 1));
+            return request;
+        }
+        break;
+    case Arguments::One:
+        if (arguments.size() == 1) {
+            request.argument = std::string(arguments[0]);
+            return request;
+        }
+        break;
     case Arguments::Json:
-        request.json = arguments.size() == 1 && same_word(arguments[0], "json");
+        // plenvo-ctl's option is taken as the word.
+        request.json = arguments.size() == 1 && (same_word(arguments[0], "json") || same_word(arguments[0], "--json"));
         if (arguments.empty() || request.json)
             return request;
         break;

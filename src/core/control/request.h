@@ -6,19 +6,26 @@
 // line per command.
 //
 //   status                          ok power on input yuv ... volume 31
-//   status json                     ok {"power": "on", ..., "volume": 31}
+//   status json (or --json)         ok {"power": "on", ..., "volume": 31}
 //   set NAME VALUE [NAME VALUE ...] ok, once every setting is sent in the
 //                                   order given
-//   watch [json]                    ok, then one line per change the unit
+//   watch [json | --json]           ok, then one line per change the unit
 //                                   reports ("bright 40" or {"bright": 40})
 //                                   and per change of the port's line
 //                                   ("port COM1 opened") until the client
 //                                   closes the connection
 //   raise                           ok, the panel comes forward
+//   device PORT DEVICE              ok, DEVICE is behind port 1 or 2 from
+//                                   now on, as --com1 and --com2 put it
+//   listen [HOST:]PORT              ok, the protocol is served on TCP there
+//                                   too, as --listen serves it
 //   ping                            ok
 //   help                            ok commands: ...; settings: ...
 //   web                             ok http://HOST:PORT/?token=...: the web
 //                                   page's link (on the local socket only)
+//
+// `device` and `listen` are what a second start of the program hands to the
+// running one; they are taken on the local socket only.
 //
 // Anything else gets "error" and the reason, which names what is wrong and
 // lists what would be valid:
@@ -40,12 +47,14 @@
 
 namespace plenvo::control {
 
-enum class Verb { None, Status, Set, Watch, Raise, Ping, Help, Web };
+enum class Verb { None, Status, Set, Watch, Raise, Device, Listen, Ping, Help, Web };
 
 struct Request {
     Verb verb = Verb::None;  // None: a blank line
     bool json = false;       // status json, watch json
     std::vector<Assignment> settings;
+    int port = 0;          // device
+    std::string argument;  // device: the device, the rest of the line; listen: the address
     // Not empty: the line is no valid command; answer error_answer(error).
     std::string error;
 };

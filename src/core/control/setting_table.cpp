@@ -26,6 +26,9 @@ std::optional<int> number_in(std::string_view word)
 
 const Setting* find_setting(std::string_view name)
 {
+    // The British spelling names the same setting; status shows "color".
+    if (same_word("colour", name))
+        name = "color";
     const auto it = std::find_if(kSettings.begin(), kSettings.end(),
                                  [name](const Setting& s) { return same_word(s.name, name); });
     return it == kSettings.end() ? nullptr : &*it;

@@ -1,10 +1,11 @@
 #include "devices/settings_file.h"
 
+#include "devices/user_files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <limits>
 
@@ -44,10 +45,7 @@ std::optional<Int> to_int(const QList<QByteArray>& values, qsizetype at)
 
 SettingsFile SettingsFile::for_program(const QString& program_dir)
 {
-    if (QFileInfo(program_dir).isWritable())
-        return SettingsFile(QDir(program_dir).filePath(kSettingsFileName));
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    return SettingsFile(QDir(config).filePath(kSettingsFileName));
+    return SettingsFile(QDir(user_folder(program_dir)).filePath(kSettingsFileName));
 }
 
 SettingsFile::Values SettingsFile::parse(const QByteArray& text)

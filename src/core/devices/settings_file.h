@@ -23,8 +23,7 @@ public:
 
     explicit SettingsFile(QString path) : path_(std::move(path)) {}
 
-    // The file beside the program when its folder can be written, else the
-    // one in the user's configuration folder (an installed copy).
+    // The file in the user's folder of the programs in `program_dir`.
     static SettingsFile for_program(const QString& program_dir);
 
     const QString& path() const { return path_; }
