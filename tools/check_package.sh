@@ -56,11 +56,12 @@ done
 
 # The programs find their private libraries relative to themselves; the
 # program without windows needs no Qt GUI, the windows' module all of it.
-private=$usr/lib/plenvo
-[[ -f $private/plenvo-windows.so ]] || fail "no windows' module in /usr/lib/plenvo"
+arch_lib=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/plenvo
+private=$usr/$arch_lib
+[[ -f $private/plenvo-windows.so ]] || fail "no windows' module in /usr/$arch_lib"
 for program in "$usr"/bin/*; do
     runpath=$(readelf -d "$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
-    [[ $runpath == '$ORIGIN/../lib/plenvo' ]] || fail "$(basename "$program") has RUNPATH '$runpath'"
+    [[ $runpath == "\$ORIGIN/../$arch_lib" ]] || fail "$(basename "$program") has RUNPATH '$runpath'"
 done
 needed=$(readelf -d "$usr/bin/plenvo" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 [[ ! $needed =~ libQt6(Gui|Widgets) ]] || fail "plenvo itself links Qt's GUI: $(echo $needed)"
@@ -117,7 +118,7 @@ grep -q "^License: Expat" "$doc/copyright" 2>/dev/null || fail "no copyright fil
 
 unexpected=$(cd "$root" && find . -type f ! -path './usr/bin/*' ! -path './usr/share/applications/*' \
     ! -path './usr/share/doc/plenvo/*' \
-    ! -path './usr/share/icons/hicolor/*' ! -path './usr/share/man/man1/*' ! -path './usr/lib/plenvo/*' \
+    ! -path './usr/share/icons/hicolor/*' ! -path './usr/share/man/man1/*' ! -path "./usr/$arch_lib/*" \
     ! -path './usr/lib/systemd/system/plenvo-headless@.service' ! -name svg.png)
 [[ -z $unexpected ]] || fail "unexpected files: $unexpected"
 

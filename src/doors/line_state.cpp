@@ -67,19 +67,21 @@ QString LineLog::next(const LineState& now)
     const bool same_port = last_ && last_->port == now.port;
     if (!same_port)
         was_open_ = false;
-    const std::optional<LineState::Kind> before = same_port ? std::optional(last_->kind) : std::nullopt;
+    // What the same port's line was before.
+    const bool was_not_answering = same_port && last_->kind == LineState::Kind::NotAnswering;
+    const bool was_working = same_port && last_->kind != LineState::Kind::Error;
     last_ = now;
 
     QString what;
     switch (now.kind) {
     case LineState::Kind::Opened:
-        what = before == LineState::Kind::NotAnswering ? QStringLiteral("answering again")
-               : was_open_                             ? QStringLiteral("back")
-                                                       : QStringLiteral("opened");
+        what = was_not_answering ? QStringLiteral("answering again")
+               : was_open_       ? QStringLiteral("back")
+                                 : QStringLiteral("opened");
         break;
     case LineState::Kind::NotAnswering: what = QStringLiteral("not answering: ") + now.reason; break;
     case LineState::Kind::Error:
-        what = (before && before != LineState::Kind::Error ? QStringLiteral("lost: ") : QStringLiteral("can't work: ")) +
+        what = (was_working ? QStringLiteral("lost: ") : QStringLiteral("can't work: ")) +
                now.reason;
         break;
     }
