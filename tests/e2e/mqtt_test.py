@@ -351,10 +351,7 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
 
-    def out_of_time(*_):
-        raise CheckFailed(f"the checks took longer than {WHOLE_FILE_LIMIT_S} s")
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.alarm(WHOLE_FILE_LIMIT_S)
+    harness.limit_whole_file(WHOLE_FILE_LIMIT_S)
     failures = 0
     with harness.Session(sys.argv[1]) as session:
         passwords = os.path.join(session.folder, "passwords")

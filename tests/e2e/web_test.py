@@ -22,7 +22,6 @@ if importlib.util.find_spec("selenium") is None and sys.executable != DEBIAN_PYT
     os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON, *sys.argv])
 
 import http.client  # noqa: E402
-import signal  # noqa: E402
 import socket  # noqa: E402
 import subprocess  # noqa: E402
 import time  # noqa: E402
@@ -207,10 +206,7 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
 
-    def out_of_time(*_):
-        raise CheckFailed(f"the checks took longer than {LIMIT_S} s")
-    signal.signal(signal.SIGALRM, out_of_time)
-    signal.alarm(LIMIT_S)
+    harness.limit_whole_file(LIMIT_S)
     failures = 0
     with harness.Session(sys.argv[1]) as session:
         sim = session.start_sim()
