@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <memory>
 #include <optional>
 
 #include "child_process.h"
@@ -84,6 +85,18 @@ struct OnBroker {
         home.start();
     }
 
+    // The broker, the panel and the door are up, or the benchmark is
+    // skipped saying which is not.
+    static std::unique_ptr<OnBroker> bring_up(const Broker& broker, benchmark::State& st)
+    {
+        if (!broker.started()) {
+            st.SkipWithError("mosquitto did not start");
+            return nullptr;
+        }
+        auto on = std::make_unique<OnBroker>(broker.port());
+        return on->ready_for(st) ? std::move(on) : nullptr;
+    }
+
     bool ready_for(benchmark::State& st)
     {
         if (!panel.ready_for(st))
@@ -112,14 +125,11 @@ struct OnBroker {
 void BM_MqttCommandToWire(benchmark::State& st)
 {
     QTemporaryDir folder;
-    Broker broker(folder);
-    if (!broker.started()) {
-        st.SkipWithError("mosquitto did not start");
+    const Broker broker(folder);
+    const std::unique_ptr<OnBroker> rig = OnBroker::bring_up(broker, st);
+    if (!rig)
         return;
-    }
-    OnBroker on(broker.port());
-    if (!on.ready_for(st))
-        return;
+    OnBroker& on = *rig;
     Clock::time_point published;
     std::optional<double> handed_over;
     on.on_frame = [&](const protocol::Frame& command) {
@@ -147,14 +157,11 @@ void BM_MqttCommandToWire(benchmark::State& st)
 void BM_MqttReportToState(benchmark::State& st)
 {
     QTemporaryDir folder;
-    Broker broker(folder);
-    if (!broker.started()) {
-        st.SkipWithError("mosquitto did not start");
+    const Broker broker(folder);
+    const std::unique_ptr<OnBroker> rig = OnBroker::bring_up(broker, st);
+    if (!rig)
         return;
-    }
-    OnBroker on(broker.port());
-    if (!on.ready_for(st))
-        return;
+    OnBroker& on = *rig;
     QByteArray wanted;
     Clock::time_point sent;
     std::optional<double> arrived;
