@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/doors.h"
 #include "control/panel_client.h"
+#include "control/request.h"
 #include "devices/port_devices.h"
 #include "doors/control_server.h"
 
@@ -49,7 +50,7 @@ QStringList hand_over(const CommandLine& options, const QString& socket_path)
             failures << option + QStringLiteral(": the running copy does not answer");
         else if (*answer != "ok")
             failures << option + QStringLiteral(": ") +
-                            QString::fromStdString(answer->starts_with("error ") ? answer->substr(6) : *answer);
+                            QString::fromStdString(control::error_reason(*answer).value_or(*answer));
     }
     return failures;
 }

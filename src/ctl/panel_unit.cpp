@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "control/request.h"
 #include "control/status.h"
 
 namespace plenvo::ctl {
@@ -17,7 +18,6 @@ constexpr int kAnswerMs = 3000;
 constexpr int kAnswerPerSettingMs = 2500;
 
 constexpr std::string_view kOk = "ok";
-constexpr std::string_view kError = "error ";
 
 }  // namespace
 
@@ -48,8 +48,8 @@ std::string PanelUnit::ask(const std::string& command, int timeout_ms, std::stri
     const std::optional<std::string> line = client_.ask(command, timeout_ms);
     if (!line)
         return "the running panel did not answer \"" + command + "\"";
-    if (line->starts_with(kError))
-        return line->substr(kError.size());
+    if (std::optional<std::string> reason = control::error_reason(*line))
+        return std::move(*reason);
     if (!line->starts_with(kOk))
         return "the running panel answered \"" + *line + "\"";
     answer = line->substr(std::min(line->size(), kOk.size() + 1));

@@ -11,6 +11,8 @@ namespace plenvo::control {
 
 namespace {
 
+constexpr std::string_view kErrorPrefix = "error ";
+
 enum class Arguments { None, Json, Pairs, PortAndRest, One };
 
 struct ControlCommand {
@@ -132,7 +134,14 @@ std::string ok_answer(std::string_view text)
 
 std::string error_answer(std::string_view reason)
 {
-    return "error " + std::string(reason);
+    return std::string(kErrorPrefix) + std::string(reason);
+}
+
+std::optional<std::string> error_reason(std::string_view answer)
+{
+    if (!answer.starts_with(kErrorPrefix))
+        return std::nullopt;
+    return std::string(answer.substr(kErrorPrefix.size()));
 }
 
 std::string status_answer(const DeviceState& s, bool json)

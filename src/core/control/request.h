@@ -37,6 +37,7 @@
 // answer. The status pairs are the words `set` takes, so the answer to
 // `status` with its "ok" replaced by "set" puts every setting back.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,8 @@ Request parse_request(const LineSplitter::Line& line);
 
 std::string ok_answer(std::string_view text = {});
 std::string error_answer(std::string_view reason);
+// The reason an error answer gives; nothing when `answer` is not one.
+std::optional<std::string> error_reason(std::string_view answer);
 std::string status_answer(const DeviceState& s, bool json);
 std::string help_answer();
 
