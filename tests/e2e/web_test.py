@@ -4,7 +4,8 @@ against `plenvo --headless --web` and plenvo-sim. Two pages at phone size;
 a press and a slider drag reach the unit as their frames and the other page;
 the unit's own front panel shows on the page; a choice the unit does not
 answer shows as not taken; the page comes back by itself after the program
-restarts; a new token shuts the old one out. Around it, what is refused:
+restarts; a new token shuts the old one out; a page that reads nothing
+holds up neither the others nor the control door. Around it, what is refused:
 no token (401), a foreign Host or Origin (403), a non-GET (405), and an
 HTTP request on --listen (closed, nothing sent).
 
@@ -22,6 +23,7 @@ if importlib.util.find_spec("selenium") is None and sys.executable != DEBIAN_PYT
     os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON, *sys.argv])
 
 import http.client  # noqa: E402
+import json  # noqa: E402
 import socket  # noqa: E402
 import subprocess  # noqa: E402
 import time  # noqa: E402
@@ -86,13 +88,23 @@ def request(url, method="GET", headers=None, path=None):
     return response.status, response.read()
 
 
-def handshake_status(url, origin):
-    """The status line a WebSocket handshake from `origin` gets at /live."""
+def open_live(url, origin, receive_buffer=None):
+    """A socket that has asked for the live feed at /live from `origin`."""
     parts = urllib.parse.urlsplit(url)
-    with socket.create_connection((parts.hostname, parts.port), timeout=5) as client:
-        client.sendall(f"GET /live?{parts.query} HTTP/1.1\r\nHost: {parts.netloc}\r\nUpgrade: websocket\r\n"
-                       "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-                       f"Sec-WebSocket-Version: 13\r\nOrigin: {origin}\r\n\r\n".encode())
+    client = socket.socket()
+    if receive_buffer:
+        client.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
+    client.settimeout(5)
+    client.connect((parts.hostname, parts.port))
+    client.sendall(f"GET /live?{parts.query} HTTP/1.1\r\nHost: {parts.netloc}\r\nUpgrade: websocket\r\n"
+                   "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                   f"Sec-WebSocket-Version: 13\r\nOrigin: {origin}\r\n\r\n".encode())
+    return client
+
+
+def handshake_status(url, origin):
+    """The status line a WebSocket handshake from `origin` gets."""
+    with open_live(url, origin) as client:
         return client.recv(4096).split(b"\r\n", 1)[0].decode()
 
 
@@ -185,6 +197,19 @@ def drives_the_unit_from_two_pages(program, link, pages):
              "power off on both pages")
 
 
+def a_page_that_reads_nothing_holds_up_nobody(program, link, pages):
+    # A phone gone to sleep keeps its connection but reads nothing: with a
+    # tiny receive buffer its share piles up in the program, never in the
+    # way of the other pages or the control door.
+    parts = urllib.parse.urlsplit(link)
+    with open_live(link, f"http://{parts.netloc}", receive_buffer=1024):
+        for level in range(1, 31):
+            program.sim.tell(f"send TI {level}")
+        wait_for(lambda: value(pages[1], "tint") == "30", SHOW_S, "the last of 30 reports on the page that reads")
+        status = program.session.ctl("status", "--json", folder=program.folder)
+        expect(status.returncode == 0 and json.loads(status.stdout)["tint"] == 30, f"status: {status.stdout!r}")
+
+
 def comes_back_after_a_restart_and_a_new_token_shuts_it_out(program, link, pages):
     first = pages[0]
     expect(program.process.terminate() == 0, "SIGTERM")
@@ -216,7 +241,7 @@ def main():
             link = program.link()
             pages = [browser(session), browser(session)]
             for check in (refuses_what_is_not_for_it, drives_the_unit_from_two_pages,
-                          comes_back_after_a_restart_and_a_new_token_shuts_it_out):
+                          a_page_that_reads_nothing_holds_up_nobody, comes_back_after_a_restart_and_a_new_token_shuts_it_out):
                 try:
                     check(program, link, *([pages] if check is not refuses_what_is_not_for_it else []))
                     print(f"ok   {check.__name__}", flush=True)
