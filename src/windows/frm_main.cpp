@@ -4,7 +4,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
+#include <utility>
 
 #include "windows/accessibility.h"
 #include "windows/frm_adj.h"
@@ -53,7 +55,6 @@ FrmMain::~FrmMain() = default;
 
 void FrmMain::build_design()
 {
-    setWindowIcon(skin::icon());
     set_Width(layout::kMainClient.width);
     set_Height(layout::kMainClient.height);
 
@@ -78,18 +79,6 @@ void FrmMain::build_design()
     img_form_ = new QWidget(this);
     place(*img_form_, layout::kMainFormImage);
 
-    // The diagnostic box and its button lie out of sight: Tab never
-    // leads there.
-    txt_msg_ = new QPlainTextEdit(this);
-    place(*txt_msg_, layout::kMainDiagnosticText);
-    txt_msg_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txt_msg_->setFocusPolicy(Qt::NoFocus);
-
-    cmd_clear_ = new QPushButton(QStringLiteral("clear"), this);
-    place(*cmd_clear_, layout::kMainClearButton);
-    cmd_clear_->setFocusPolicy(Qt::NoFocus);
-    connect(cmd_clear_, &QPushButton::clicked, this, &FrmMain::cmd_clear_Click);
-
     for (const layout::Element& element : layout::kMainButtons) {
         auto* button = new SkinButton(element.index, this);
         place(*button, element.rect);
@@ -102,6 +91,38 @@ void FrmMain::build_design()
     for (const layout::ElementName& name : layout::kMainNames)
         img_btn_[size_t(name.index)]->set_name(name);
     chain_in_reading_order({img_btn_.begin(), img_btn_.end()});
+}
+
+// What the first look does not need waits until it has been painted: the
+// icon, which the desktop reads in every size, and the diagnostic box with
+// its button, which lie out of sight below the window.
+void FrmMain::paintEvent(QPaintEvent* event)
+{
+    SkinWindow::paintEvent(event);
+    if (!std::exchange(first_paint_done_, true))
+        QTimer::singleShot(0, this, &FrmMain::build_after_first_paint);
+}
+
+void FrmMain::build_after_first_paint()
+{
+    trace::line(QStringLiteral("painted"), {});
+    setWindowIcon(skin::icon());
+
+    // Tab never leads to the box or its button.
+    txt_msg_ = new QPlainTextEdit(this);
+    place(*txt_msg_, layout::kMainDiagnosticText);
+    set_child_top(*txt_msg_, Height() + 20);
+    set_child_left(*txt_msg_, 0);
+    txt_msg_->resize(width(), 2 * height());
+    txt_msg_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt_msg_->setFocusPolicy(Qt::NoFocus);
+    txt_msg_->show();
+
+    cmd_clear_ = new QPushButton(QStringLiteral("clear"), this);
+    place(*cmd_clear_, layout::kMainClearButton);
+    cmd_clear_->setFocusPolicy(Qt::NoFocus);
+    connect(cmd_clear_, &QPushButton::clicked, this, &FrmMain::cmd_clear_Click);
+    cmd_clear_->show();
 }
 
 SkinButton* FrmMain::img_btn(int index) const
@@ -133,10 +154,6 @@ void FrmMain::Form_Load(bool another_copy_running)
     set_Height(img_form_->height() * platform().twips_per_pixel_y());
     group_.set_layout_scale(float(Width()) / float(kSkinWidthTwips));
     rescale_positions();
-
-    set_child_top(*txt_msg_, Height() + 20);
-    set_child_left(*txt_msg_, 0);
-    txt_msg_->resize(width(), 2 * height());
 
     show();
     // The unit's answers are shown as they come in.

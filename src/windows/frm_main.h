@@ -77,11 +77,13 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     // Presses, moves and releases on the message line drag the main window.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build_design();
+    void build_after_first_paint();
     void place_from_settings(const SettingsFile::Values& saved);
     void rescale_positions();
     void unload_main();
@@ -127,6 +129,7 @@ private:
     QPointer<FrmVideo> video_;
     int commands_waiting_ = 0;
     bool form_unloaded_ = false;
+    bool first_paint_done_ = false;
 };
 
 }  // namespace plenvo

@@ -5,6 +5,8 @@
 #include <QPixmapCache>
 #include <QString>
 
+#include <utility>
+
 namespace plenvo::skin {
 
 namespace {
@@ -50,9 +52,9 @@ QPixmap load(Name name, qreal devicePixelRatio) {
     // asking every image plugin at start-up.
     QImageReader reader(path, "bmp");
     reader.setAutoDetectImageFormat(false);
-    const QImage image = reader.read();
+    QImage image = reader.read();
     if (!image.isNull()) {
-        pixmap = QPixmap::fromImage(image);
+        pixmap = QPixmap::fromImage(std::move(image));
         pixmap.setDevicePixelRatio(scale);
         QPixmapCache::insert(path, pixmap);
     }
