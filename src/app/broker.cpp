@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <cstdio>
 
 #include "app/command_line.h"
 #include "devices/port_devices.h"
@@ -76,11 +75,6 @@ DoorSettings door_settings(const CommandLine& command_line, const PortDevices& d
     s.client.ca_file = options->ca_file;
     s.client.client_id = "plenvo-" + s.device.id;
     return out;
-}
-
-void say(const QString& text)
-{
-    std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "base/version.h"
@@ -274,6 +275,11 @@ std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QStri
         return std::nullopt;
     }
     return std::pair{address, quint16(port)};
+}
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
 }
 
 }  // namespace plenvo

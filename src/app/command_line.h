@@ -56,6 +56,9 @@ QStringList remember_devices(const CommandLine& options, PortDevices& devices);
 std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QString& text, QString& error);
 
 QString usage_text();
+// One line on stderr in the program's name: what the user is told when no
+// window is there to show it.
+void say(const QString& text);
 // "plenvo 1.42 (v 1.42H)": the release and the version the panel shows.
 QString version_text();
 

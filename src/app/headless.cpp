@@ -6,7 +6,6 @@
 #include <QSaveFile>
 
 #include <bitset>
-#include <cstdio>
 #include <memory>
 
 #include "app/broker.h"
@@ -34,11 +33,6 @@
 namespace plenvo {
 
 namespace {
-
-void say(const QString& text)
-{
-    std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
-}
 
 // The settings file keeps the port for the next start, windowed or not; the
 // window's place in it stays as it is, unknown when it was never saved.

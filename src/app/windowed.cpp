@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include <cstdio>
 
 #include "app/broker.h"
 #include "app/command_line.h"
@@ -65,7 +64,7 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
         const QString socket = control_socket_path(program_dir);
         const QStringList failures = has_handover(options) ? hand_over(options, socket) : QStringList();
         for (const QString& failure : failures)
-            std::fprintf(stderr, "plenvo: %s\n", qPrintable(failure));
+            say(failure);
         PanelClient::raise(socket);
         if (!failures.isEmpty())
             return 1;
@@ -100,7 +99,7 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     WebDoor web(model, keys);
     QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
     const auto tell = [&model](const QString& text) {
-        std::fprintf(stderr, "plenvo: %s\n", qPrintable(text));
+        say(text);
         emit model.message(text);
     };
     // A device handed over is kept as --comN keeps it; the port in use is
@@ -127,8 +126,7 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     // The broker's refusal shows on the message line as well: the user is
     // the one to mend the password or the certificate.
     if (broker) {
-        QObject::connect(broker.get(), &MqttDoor::logged, &app,
-                         [](const QString& line) { std::fprintf(stderr, "plenvo: %s\n", qPrintable(line)); });
+        QObject::connect(broker.get(), &MqttDoor::logged, &app, say);
         QObject::connect(broker.get(), &MqttDoor::refused, &frm, &FrmMain::set_message);
     }
     if (options.web)

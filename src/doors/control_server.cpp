@@ -7,7 +7,6 @@
 #include <QTcpSocket>
 
 #include <algorithm>
-#include <chrono>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -30,12 +29,6 @@ constexpr qint64 kReadBuffer = 64 * 1024;
 // Answers and watch lines a client leaves unread beyond this end its
 // connection: it is not listening.
 constexpr qint64 kMaxUnsent = 256 * 1024;
-
-uint64_t now_ms()
-{
-    using namespace std::chrono;
-    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 control::Request refused(std::string reason)
 {
@@ -261,7 +254,7 @@ void ControlServer::queue(Connection& connection, const control::LineSplitter::L
     control::Request request = control::parse_request(line);
     if (request.verb == control::Verb::None && request.error.empty())
         return;
-    if (!connection.rate.take(now_ms()))
+    if (!connection.rate.take_now())
         request = refused("more than " + std::to_string(kMaxCommandsPerSecond) + " commands a second");
     connection.requests.push_back(std::move(request));
 }

@@ -16,7 +16,6 @@
 #include <QWebSocket>
 
 #include <algorithm>
-#include <chrono>
 
 #include "control/access.h"
 #include "control/setting_table.h"
@@ -31,12 +30,6 @@ namespace {
 using Status = QHttpServerResponder::StatusCode;
 
 constexpr char kCookie[] = "plenvo-token";
-
-uint64_t now_ms()
-{
-    using namespace std::chrono;
-    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 // A header's value, its name in any case.
 QByteArray header(const QHttpServerRequest& request, QByteArrayView name)
@@ -327,7 +320,7 @@ void WebDoor::received(Page& page, const QString& text)
     const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
     const double id = message.value(QStringLiteral("id")).toDouble(-1);
     const QJsonObject set = message.value(QStringLiteral("set")).toObject();
-    if (!page.rate.take(now_ms())) {
+    if (!page.rate.take_now()) {
         answer(page, id, QStringLiteral("more than %1 choices a second").arg(kMaxChoicesPerSecond));
         return;
     }

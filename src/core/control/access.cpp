@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 #include "control/text.h"
 
@@ -106,6 +107,12 @@ bool origin_allowed(std::string_view origin, std::string_view host_header)
         return false;
     const std::optional<Authority> from = parse_authority(origin.substr(kScheme.size()), 80);
     return from && from == parse_authority(host_header, 80);
+}
+
+bool RateLimit::take_now()
+{
+    using namespace std::chrono;
+    return take(uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()));
 }
 
 bool RateLimit::take(uint64_t now_ms)

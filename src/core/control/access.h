@@ -52,6 +52,8 @@ public:
     explicit RateLimit(int per_second) : per_second_(per_second) {}
     // Whether a command at `now_ms` may be carried out; counts it if so.
     bool take(uint64_t now_ms);
+    // The same, now by the steady clock.
+    bool take_now();
 
 private:
     int per_second_;

@@ -16,7 +16,7 @@ struct ParityLetter {
     Parity parity;
 };
 
-constexpr ParityLetter kParities[] = {
+constexpr ParityLetter kParityLetters[] = {
     {u'N', Parity::None}, {u'E', Parity::Even}, {u'O', Parity::Odd}, {u'M', Parity::Mark}, {u'S', Parity::Space},
 };
 
@@ -85,11 +85,11 @@ bool QtSerialControl::set_settings(const QString& settings)
     const int baud = parts[0].toInt(&baud_ok);
     const int bits = parts[2].toInt(&bits_ok);
     const int stop = parts[3].toInt(&stop_ok);
-    const auto parity = std::find_if(std::begin(kParities), std::end(kParities), [&](const ParityLetter& p) {
+    const auto parity = std::find_if(std::begin(kParityLetters), std::end(kParityLetters), [&](const ParityLetter& p) {
         return parts[1].size() == 1 && parts[1][0].toUpper() == p.letter;
     });
     if (!baud_ok || baud <= 0 || !bits_ok || bits < 5 || bits > 8 || !stop_ok || (stop != 1 && stop != 2) ||
-        parity == std::end(kParities))
+        parity == std::end(kParityLetters))
         return false;
     settings_ = {uint32_t(baud), parity->parity, uint8_t(bits), uint8_t(stop)};
     return true;

@@ -11,7 +11,7 @@ struct ParityMapping {
     QSerialPort::Parity serial;
 };
 
-constexpr ParityMapping kParities[] = {
+constexpr ParityMapping kSerialParities[] = {
     {Parity::None, QSerialPort::NoParity}, {Parity::Odd, QSerialPort::OddParity},
     {Parity::Even, QSerialPort::EvenParity}, {Parity::Mark, QSerialPort::MarkParity},
     {Parity::Space, QSerialPort::SpaceParity},
@@ -19,7 +19,7 @@ constexpr ParityMapping kParities[] = {
 
 QSerialPort::Parity serial_parity(Parity parity)
 {
-    for (const ParityMapping& mapping : kParities)
+    for (const ParityMapping& mapping : kSerialParities)
         if (mapping.parity == parity)
             return mapping.serial;
     return QSerialPort::NoParity;
