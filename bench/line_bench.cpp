@@ -17,7 +17,7 @@ namespace plenvo::bench {
 
 namespace {
 
-constexpr double kGiveUpSeconds = 10.0;
+constexpr double kLineGivesUpSeconds = 10.0;
 
 // Runs the event loop until `done` holds; false when it never did.
 template <typename Condition>
@@ -25,7 +25,7 @@ bool run_until(Condition done)
 {
     const Clock::time_point began = Clock::now();
     while (!done()) {
-        if (seconds_since(began) > kGiveUpSeconds)
+        if (seconds_since(began) > kLineGivesUpSeconds)
             return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }

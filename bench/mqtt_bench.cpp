@@ -26,7 +26,6 @@ namespace plenvo::bench {
 namespace {
 
 constexpr int kBrokerStartsWithinMs = 5000;
-constexpr double kGiveUpSeconds = 3.0;
 const std::string kBase = "plenvo/bench";
 
 int free_port()

@@ -22,7 +22,6 @@ namespace {
 constexpr int kBright = 0;
 constexpr int kMoves = 8;
 constexpr int kMoveApartMs = 30;
-constexpr double kGiveUpSeconds = 3.0;
 
 void BM_ReleaseToUnit(benchmark::State& st)
 {

@@ -13,7 +13,7 @@
 namespace plenvo::testing {
 namespace {
 
-ctl::Options parse(QStringList arguments)
+ctl::Options parse_ctl(QStringList arguments)
 {
     arguments.prepend(QStringLiteral("plenvo-ctl"));
     return ctl::parse_arguments(arguments);
@@ -21,26 +21,26 @@ ctl::Options parse(QStringList arguments)
 
 TEST(CtlCommandLine, CommandsTakeTheirArgumentsAndOptionsGoAnywhere)
 {
-    const ctl::Options set = parse({"set", "OUTPUT", "720p", "--com", "2", "bright", "40"});
+    const ctl::Options set = parse_ctl({"set", "OUTPUT", "720p", "--com", "2", "bright", "40"});
     EXPECT_FALSE(set.exit_status);
     EXPECT_EQ(set.command, ctl::Command::Set);
     EXPECT_EQ(control::assignments_text(set.settings), "output 720p, bright 40");
     EXPECT_EQ(set.com, 2);
     EXPECT_FALSE(set.port);
 
-    const ctl::Options status = parse({"--port=socket://rack:4999", "status", "--json"});
+    const ctl::Options status = parse_ctl({"--port=socket://rack:4999", "status", "--json"});
     EXPECT_EQ(status.command, ctl::Command::Status);
     EXPECT_TRUE(status.json);
     EXPECT_EQ(status.port, "socket://rack:4999");
 
-    const ctl::Options web = parse({"--new", "WEB-URL"});
+    const ctl::Options web = parse_ctl({"--new", "WEB-URL"});
     EXPECT_EQ(web.command, ctl::Command::WebUrl);
     EXPECT_TRUE(web.new_token);
     for (const QStringList& line : {QStringList{"status", "json"}, QStringList{"watch", "JSON"}})
-        EXPECT_TRUE(parse(line).json) << "the word the panel's doors take";
-    EXPECT_EQ(control::assignments_text(parse({"set", "colour", "20"}).settings), "color 20");
+        EXPECT_TRUE(parse_ctl(line).json) << "the word the panel's doors take";
+    EXPECT_EQ(control::assignments_text(parse_ctl({"set", "colour", "20"}).settings), "color 20");
 
-    const ctl::Options load = parse({"load", "evening.preset"});
+    const ctl::Options load = parse_ctl({"load", "evening.preset"});
     EXPECT_EQ(load.command, ctl::Command::Load);
     EXPECT_EQ(load.file, "evening.preset");
 }
@@ -71,7 +71,7 @@ TEST(CtlCommandLine, MistakesEndWithStatusTwoListingWhatIsValid)
         {{"web-url", "now"}, "usage: plenvo-ctl [OPTION]... web-url [--new]"},
     };
     for (const Case& c : cases) {
-        const ctl::Options options = parse(c.arguments);
+        const ctl::Options options = parse_ctl(c.arguments);
         ASSERT_TRUE(options.exit_status) << c.told;
         EXPECT_EQ(*options.exit_status, 2) << c.told;
         EXPECT_TRUE(options.output.startsWith(QStringLiteral("plenvo-ctl: ") + QLatin1String(c.told)))
@@ -81,7 +81,7 @@ TEST(CtlCommandLine, MistakesEndWithStatusTwoListingWhatIsValid)
 
 TEST(CtlCommandLine, HelpListsEverySettingWithItsValues)
 {
-    const ctl::Options help = parse({"status", "--help"});
+    const ctl::Options help = parse_ctl({"status", "--help"});
     ASSERT_TRUE(help.exit_status);
     EXPECT_EQ(*help.exit_status, 0);
     for (const control::Setting& setting : control::kSettings)

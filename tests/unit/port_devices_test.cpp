@@ -9,16 +9,10 @@
 
 #include "devices/settings_file.h"
 #include "devices/port_devices.h"
+#include "support/test_files.h"
 
 namespace plenvo::testing {
 namespace {
-
-void put(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
 
 class DevicesFileTest : public ::testing::Test {
 protected:

@@ -16,6 +16,7 @@
 #include "devices/port_devices.h"
 #include "devices/settings_file.h"
 #include "devices/user_files.h"
+#include "support/test_files.h"
 
 namespace plenvo::testing {
 namespace {
@@ -29,13 +30,6 @@ QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
 }
 
 // Makes every write that would grow a file past a few bytes fail, as a full
