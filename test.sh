@@ -9,12 +9,16 @@ source tools/ensure-packages.sh
 ensure_packages "${plenvo_packages[@]}"
 
 # Ninja keeps both cores busy across targets; a tree configured before keeps
-# the generator it was made with.
+# the generator it was made with. Each compiler run takes a batch of a
+# target's files (a unity build), so that Qt's headers are read once per
+# batch: the trees build in about two thirds of the time. A file that
+# builds only beside others in its batch still fails in the developers'
+# own trees, which are built file by file.
 configure() {
     local tree=$1 generator=()
     shift
     [[ -f $tree/CMakeCache.txt ]] || generator=(-G Ninja)
-    cmake -S . -B "$tree" "${generator[@]}" "$@"
+    cmake -S . -B "$tree" "${generator[@]}" -DCMAKE_UNITY_BUILD=ON "$@"
 }
 
 # Line tables are all a sanitizer report needs (inlined frames included);

@@ -28,14 +28,15 @@ echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long)
 clang++ $fuzz_flags "$probe/probe.cpp" -o "$probe/probe" 2>/dev/null ||
     skip "clang++ cannot link $fuzz_flags (the fuzzer runtime is missing)"
 
-# Line tables are enough for the reports; Ninja where the tree is new.
+# Line tables are enough for the reports; Ninja where the tree is new; a
+# unity build, as in ./test.sh.
 generator=()
 if [[ ! -f $build_dir/CMakeCache.txt ]] && command -v ninja >/dev/null; then
     generator=(-G Ninja)
 fi
 CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG" \
-    -DPLENVO_FUZZ=ON -DPLENVO_TESTS=OFF >"$probe/configure.log" 2>&1 ||
+    -DPLENVO_FUZZ=ON -DPLENVO_TESTS=OFF -DCMAKE_UNITY_BUILD=ON >"$probe/configure.log" 2>&1 ||
     { cat "$probe/configure.log" >&2; exit 1; }
 fuzzers=(replies settings control)
 cmake --build "$build_dir" -j"$(nproc)" --target "${fuzzers[@]/#/plenvo-fuzz-}"
