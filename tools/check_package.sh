@@ -59,12 +59,14 @@ done
 arch_lib=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/plenvo
 private=$usr/$arch_lib
 [[ -f $private/plenvo-windows.so ]] || fail "no windows' module in /usr/$arch_lib"
+[[ -f $private/plenvo-broker.so ]] || fail "no broker door's module in /usr/$arch_lib"
 for program in "$usr"/bin/*; do
     runpath=$(readelf -d "$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
     [[ $runpath == "\$ORIGIN/../$arch_lib" ]] || fail "$(basename "$program") has RUNPATH '$runpath'"
 done
 needed=$(readelf -d "$usr/bin/plenvo" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 [[ ! $needed =~ libQt6(Gui|Widgets) ]] || fail "plenvo itself links Qt's GUI: $(echo $needed)"
+! ldd "$usr/bin/plenvo" | grep -q libmosquitto || fail "every start of plenvo loads the MQTT client library"
 for object in "$usr"/bin/* "$private"/*; do
     missing=$(ldd "$object" | grep 'not found' || true)
     [[ -z $missing ]] || fail "$(basename "$object") finds no $missing"

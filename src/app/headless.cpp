@@ -23,10 +23,10 @@
 #include "devices/settings_file.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
+#include "doors/broker_door.h"
 #include "doors/door_keys.h"
 #include "doors/web_door.h"
 #include "doors/line_state.h"
-#include "doors/mqtt_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
 
@@ -105,14 +105,14 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
     const SettingsFile settings = SettingsFile::for_program(program_dir);
     const SettingsFile::Values saved = settings.read();
     QString broker_error;
-    const std::unique_ptr<MqttDoor> broker =
+    const std::unique_ptr<BrokerDoor> broker =
         make_broker_door(model, options, devices, saved.com_port.value_or(1), broker_error);
     if (!broker_error.isEmpty()) {
         say(broker_error);
         return 2;
     }
     if (broker)
-        QObject::connect(broker.get(), &MqttDoor::logged, &app, say);
+        QObject::connect(broker.get(), &BrokerDoor::logged, &app, say);
 
     LineLog line_log;
     QObject::connect(&model, &UnitModel::port_changed, &app, [&] {

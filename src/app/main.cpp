@@ -1,15 +1,12 @@
-#include <QDir>
-#include <QFileInfo>
-#include <QLibrary>
 #include <QString>
 #include <QStringList>
 
 #include <cstdio>
-#include <dlfcn.h>
 
 #include "app/broker.h"
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/modules.h"
 #include "app/windowed.h"
 
 namespace {
@@ -32,37 +29,15 @@ QStringList raw_arguments(int argc, char** argv)
     return arguments;
 }
 
-// Where the windows' module is looked for: beside the program, then beside
-// the program's libraries, where the dynamic loader found them (the build
-// tree's lib/, or the private folder of an installed copy). The first that
-// exists is taken; when none does, the last, so that the loader says why.
-QString windows_module_path()
-{
-    const QString name = QStringLiteral(PLENVO_WINDOWS_MODULE);
-    const QString beside_program = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    QString beside_libraries;
-    Dl_info library{};
-    if (::dladdr(reinterpret_cast<void*>(&plenvo::run_headless), &library) != 0 && library.dli_fname)
-        beside_libraries = QString::fromLocal8Bit(library.dli_fname);
-    QString path;
-    for (const QString& neighbour : {beside_program, beside_libraries}) {
-        if (neighbour.isEmpty())
-            continue;
-        path = QFileInfo(neighbour).absoluteDir().filePath(name);
-        if (QFileInfo::exists(path))
-            break;
-    }
-    return path;
-}
-
 // The windowed start, from its module; the module stays loaded until the
 // program ends.
 int run_windowed(int& argc, char** argv, const plenvo::CommandLine& options)
 {
-    QLibrary module(windows_module_path());
-    const auto run = reinterpret_cast<plenvo::RunWindowed>(module.resolve(plenvo::kRunWindowedName));
+    QString error;
+    const auto run = plenvo::module_entry<plenvo::RunWindowed>(QStringLiteral(PLENVO_WINDOWS_MODULE),
+                                                               plenvo::kRunWindowedName, error);
     if (!run) {
-        std::fprintf(stderr, "plenvo: the windows cannot start: %s\n", qPrintable(module.errorString()));
+        plenvo::say(QStringLiteral("the windows cannot start: ") + error);
         return 2;
     }
     return run(argc, argv, options);

@@ -15,7 +15,7 @@
 #include "devices/settings_file.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
-#include "doors/mqtt_door.h"
+#include "doors/broker_door.h"
 #include "doors/door_keys.h"
 #include "doors/web_door.h"
 #include "lines/qt_serial_control.h"
@@ -113,7 +113,7 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
                     },
                     tell});
     QStringList door_errors;
-    std::unique_ptr<MqttDoor> broker;
+    std::unique_ptr<BrokerDoor> broker;
     if (!another_copy_running) {
         for (const QString& error : open_doors(server, options, program_dir, keys, web))
             door_errors << QStringLiteral("cannot listen on ") + error;
@@ -126,8 +126,8 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     // The broker's refusal shows on the message line as well: the user is
     // the one to mend the password or the certificate.
     if (broker) {
-        QObject::connect(broker.get(), &MqttDoor::logged, &app, say);
-        QObject::connect(broker.get(), &MqttDoor::refused, &frm, &FrmMain::set_message);
+        QObject::connect(broker.get(), &BrokerDoor::logged, &app, say);
+        QObject::connect(broker.get(), &BrokerDoor::refused, &frm, &FrmMain::set_message);
     }
     if (options.web)
         port_menu.set_phone_link([&web] { return web.link(); });

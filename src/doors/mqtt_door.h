@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "control/setting_table.h"
+#include "doors/broker_door.h"
 #include "doors/line_state.h"
 #include "doors/mqtt_client.h"
 #include "doors/mqtt_topics.h"
@@ -23,7 +24,7 @@ class UnitModel;
 // does; a state topic changes only when the unit answers or reports. What is
 // published is published again after every reconnection, and the discovery
 // messages also when Home Assistant comes online.
-class MqttDoor final : public QObject {
+class MqttDoor final : public BrokerDoor {
     Q_OBJECT
 public:
     struct Settings {
@@ -39,15 +40,8 @@ public:
     // Says "offline" and leaves the broker.
     ~MqttDoor() override;
 
-    void start() { client_.start(); }
+    void start() override { client_.start(); }
     const std::vector<std::string>& presets() const { return presets_; }
-
-signals:
-    // A line for the program's log: the connection's changes, and each
-    // message that was not carried out, and why.
-    void logged(const QString& line);
-    // The broker turned the program away (password, certificate).
-    void refused(const QString& why);
 
 private:
     void connected();

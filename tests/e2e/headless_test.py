@@ -58,6 +58,8 @@ def starts_without_a_display_and_falls_back_to_port_1(unit):
     expect(not plugins, f"a window system's plugin was loaded: {plugins}")
     gui = [path for path in mapped if "libQt6Widgets" in path or "libQt6Gui" in path or "plenvo-windows" in path]
     expect(not gui, f"Qt's GUI or the windows were loaded: {gui}")
+    broker = [path for path in mapped if "libmosquitto" in path or "plenvo-broker" in path]
+    expect(not broker, f"the broker door was loaded with no broker named: {broker}")
 
 
 def status_and_set_through_the_socket(unit):
