@@ -153,23 +153,30 @@ def a_taken_listen_port_ends_with_status_2(serving):
            "the unit was sent frames or the settings file changed")
 
 
-def a_windowed_start_whose_module_does_not_load_ends_with_status_2(serving):
-    """The windows' module beside the program is taken before the build's
-    own; one that is no library ends the start before anything else."""
+def a_start_whose_module_does_not_load_ends_with_status_2(serving):
+    """A module beside the program is taken before the build's own; one that
+    is no library ends the start: the windows' before anything else, the
+    broker door's before the port is opened."""
     session = serving.session
-    folder = session.install_panel(SAVED, name="broken")
-    module = os.path.join(folder, "plenvo-windows.so")
-    with open(module, "w") as file:
-        file.write("not a library\n" * 100)
     env = {key: value for key, value in session.env.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    start = harness.Process([os.path.join(folder, "plenvo"), "--com1", serving.sim.link], session.folder, "broken",
-                            env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
-    status = start.wait(harness.START_TIMEOUT_S)
-    said = start.stderr_text()
-    expect(status == 2 and said.startswith("plenvo: the windows cannot start: ") and said.count("\n") == 1
-           and module in said and "invalid ELF header" in said, f"ended with {status}, saying {said!r}")
-    expect(session.read_settings(folder) == SAVED and not os.path.exists(os.path.join(folder, "plenvo-devices.ini")),
-           "the start changed the settings or kept the devices")
+    for name, options, first_words in (
+            ("plenvo-windows.so", [], "plenvo: the windows cannot start: "),
+            ("plenvo-broker.so", ["--headless", "--mqtt", "mqtt://127.0.0.1:1"], "plenvo: the broker door cannot start: ")):
+        folder = session.install_panel(SAVED, name=f"broken-{name}")
+        module = os.path.join(folder, name)
+        with open(module, "w") as file:
+            file.write("not a library\n" * 100)
+        mark = len(serving.sim.log_lines())
+        start = harness.Process([os.path.join(folder, "plenvo"), "--com1", serving.sim.link, *options], session.folder,
+                                f"broken-{name}", env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        status = start.wait(harness.START_TIMEOUT_S)
+        said = start.stderr_text()
+        expect(status == 2 and said.startswith(first_words) and said.count("\n") == 1
+               and module in said and "invalid ELF header" in said, f"{name}: ended with {status}, saying {said!r}")
+        expect(session.read_settings(folder) == SAVED and serving.sim.log_lines()[mark:] == [],
+               f"{name}: the start changed the settings or sent frames")
+        if not options:
+            expect(not os.path.exists(os.path.join(folder, "plenvo-devices.ini")), "the windowed start kept the devices")
 
 
 def main():
@@ -187,7 +194,7 @@ def main():
             (starts_without_a_display_and_falls_back_to_port_1, status_and_set_through_the_socket,
              watch_on_tcp_sees_the_front_panel, a_second_start_ends_at_once, sigterm_ends_it_in_order,
              a_taken_listen_port_ends_with_status_2,
-             a_windowed_start_whose_module_does_not_load_ends_with_status_2), unit, after_failure=unit.process.stop)
+             a_start_whose_module_does_not_load_ends_with_status_2), unit, after_failure=unit.process.stop)
     sys.exit(1 if failures else 0)
 
 
