@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include <array>
@@ -14,6 +15,7 @@
 
 #include "devices/single_instance.h"
 #include "skin/layout.h"
+#include "skin/skin.h"
 #include "support/panel_fixture.h"
 
 namespace plenvo::testing {
@@ -50,6 +52,19 @@ TEST_F(StartUpTest, PlacesTheWindowAtTheSavedPlaceAndOpensTheSavedPort)
     EXPECT_EQ(state.com_port, 2);
     EXPECT_EQ(serial.comm_port, 2);
     EXPECT_TRUE(frm->isVisible());
+}
+
+// Made once the window has been painted: they are not part of its first look.
+TEST_F(StartUpTest, TheIconAndTheDiagnosticBoxOutOfSightFollowTheFirstPaint)
+{
+    start_with("1200\r\n3000\r\n1\r\n");
+    frm->repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frm->windowIcon().availableSizes().size(), skin::kIconSizes.size());
+    const auto* box = frm->findChild<QPlainTextEdit*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_GE(box->y(), frm->height()) << "the diagnostic box lies below the window";
+    EXPECT_EQ(box->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(StartUpTest, APlaceShowingLessThan32By32PixelsComesBackWholeAtTheNearestEdge)
