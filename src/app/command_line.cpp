@@ -226,9 +226,14 @@ QString usage_text()
 QStringList remember_devices(const CommandLine& options, PortDevices& devices)
 {
     QStringList failures;
-    for (const auto& [port, device] : options.devices)
+    for (const auto& [port, device] : options.devices) {
+        // Kept already: the file stays as it is, comments and all, and a
+        // service started with the same --comN at every boot writes nothing.
+        if (devices.chosen(port) == device)
+            continue;
         if (const std::optional<QString> failure = devices.choose(port, device))
             failures << *failure;
+    }
     return failures;
 }
 

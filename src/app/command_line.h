@@ -47,7 +47,8 @@ struct CommandLine {
 CommandLine parse_command_line(const QStringList& arguments);
 
 // Keeps the devices the options name for later runs, each written at once
-// so that a crash loses none; returns why any could not be kept.
+// so that a crash loses none (a device the file holds already is not
+// written again); returns why any could not be kept.
 QStringList remember_devices(const CommandLine& options, PortDevices& devices);
 
 // "[HOST:]PORT" as an address to listen on, 127.0.0.1 when no host is

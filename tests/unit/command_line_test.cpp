@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "windows/frm_main.h"
 #include "devices/port_devices.h"
+#include "support/test_files.h"
 
 namespace plenvo::testing {
 namespace {
@@ -53,6 +54,15 @@ TEST(CommandLine, TheDevicesGivenAreKeptForLaterRunsAndThePortNotNamedKeepsItsOw
     const PortDevices next_run(path);
     EXPECT_EQ(next_run.device(1), "/dev/serial/by-id/usb-A");
     EXPECT_EQ(next_run.device(2), "rfc2217://unit:4001");
+
+    // The device the file holds already: the hand-edited file stays as it is.
+    const QByteArray edited = "; the hall's scaler\ncom1=/dev/serial/by-id/usb-A\ncom2=rfc2217://unit:4001\n";
+    put(path, edited);
+    PortDevices again(path);
+    EXPECT_TRUE(remember_devices(parse({"--com1", "/dev/serial/by-id/usb-A"}), again).isEmpty());
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), edited);
 
     ASSERT_TRUE(QFile::remove(path) && QDir().mkdir(path));
     PortDevices blocked(path);
