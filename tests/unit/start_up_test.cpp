@@ -2,6 +2,7 @@
 // window goes, what the device state starts at, what the settings file gets
 // at exit, and the one copy per program folder.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
