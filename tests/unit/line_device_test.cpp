@@ -67,6 +67,7 @@ TEST(LineDevice, MalformedStringsAreRefusedWithTheirReason)
         {"socket://::1:4000", "in brackets"},
         {"foo://gateway:4999", "unknown kind of line"},
         {"telnet://gateway:23", "unknown kind of line"},
+        {"svn+ssh.v-2://gateway:23", "unknown kind of line"},
     };
     for (const Case& c : cases) {
         const std::optional<QString> error = validate_device(QString::fromLatin1(c.device));
@@ -76,6 +77,10 @@ TEST(LineDevice, MalformedStringsAreRefusedWithTheirReason)
     }
     EXPECT_TRUE(validate_device(QString()));
     EXPECT_FALSE(validate_device(QStringLiteral("rfc2217://10.0.0.5:4001")));
+    // Paths with "://" in them that no scheme starts.
+    EXPECT_FALSE(validate_device(QStringLiteral("/tmp/odd://name")));
+    EXPECT_FALSE(validate_device(QStringLiteral("9p://share")));
+    EXPECT_FALSE(validate_device(QStringLiteral("a_b://share")));
 }
 
 }  // namespace

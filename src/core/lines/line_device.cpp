@@ -1,7 +1,5 @@
 #include "lines/line_device.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace plenvo {
@@ -51,6 +49,23 @@ std::optional<LineDevice> parse_address(const QString& device, const QString& ad
     return line;
 }
 
+bool is_ascii_letter(QChar c)
+{
+    return c.unicode() < 0x80 && c.isLetter();
+}
+
+// "NAME://...", NAME spelt as a URL's scheme: a letter, then letters,
+// digits, '+', '.' or '-'. Checked by hand, as a pattern would compile its
+// engine at every start.
+bool has_scheme(const QString& device)
+{
+    const qsizetype end = device.indexOf(QLatin1String("://"));
+    return end > 0 && is_ascii_letter(device[0]) &&
+           std::all_of(device.cbegin(), device.cbegin() + end, [](QChar c) {
+               return is_ascii_letter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'.' || c == u'-';
+           });
+}
+
 }  // namespace
 
 std::optional<LineDevice> parse_device(const QString& device, QString& error)
@@ -68,8 +83,7 @@ std::optional<LineDevice> parse_device(const QString& device, QString& error)
             line->kind = scheme.kind;
         return line;
     }
-    static const QRegularExpression other_scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    if (other_scheme.match(device).hasMatch()) {
+    if (has_scheme(device)) {
         error = QStringLiteral("%1: unknown kind of line (%2)").arg(device, kForms);
         return std::nullopt;
     }
