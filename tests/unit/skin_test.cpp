@@ -1,4 +1,5 @@
 #include "skin/layout.h"
+#include "skin/packed_picture.h"
 #include "skin/skin.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QImageReader>
+#include <QResource>
 #include <QtEndian>
 
 #include <algorithm>
@@ -55,9 +58,9 @@ BmpHeader readBmpHeader(const QString& path) {
             qFromLittleEndian<quint16>(info + 14), qFromLittleEndian<quint32>(info + 16)};
 }
 
-// The picture's resource as drawn at `scale` times its size (1 or 2).
-QString resourcePath(const char* name, int scale = 1) {
-    return QStringLiteral(":/skin/") + (scale == 2 ? QStringLiteral("2x/") : QString()) +
+// The committed picture as drawn at `scale` times its size (1 or 2).
+QString committedPath(const char* name, int scale = 1) {
+    return QStringLiteral(PLENVO_SKIN_IMAGES "/") + (scale == 2 ? QStringLiteral("2x/") : QString()) +
            QString::fromLatin1(name).toUpper() + QStringLiteral(".bmp");
 }
 
@@ -91,12 +94,27 @@ TEST_P(PictureTest, IsAnUncompressedBmpOfItsDepthInBothSizes) {
     const skin::BitmapSize bitmap = GetParam();
     const int depth = bitmap.name == std::string(skin::kIcon) ? 8 : 24;
     for (int scale : {1, 2}) {
-        const BmpHeader header = readBmpHeader(resourcePath(bitmap.name, scale));
+        const BmpHeader header = readBmpHeader(committedPath(bitmap.name, scale));
         EXPECT_EQ(header.bitCount, depth) << bitmap.name << " x" << scale;
         EXPECT_EQ(header.compression, 0U) << bitmap.name << " x" << scale;
         EXPECT_EQ(header.width, scale * bitmap.width) << bitmap.name << " x" << scale;
         EXPECT_EQ(header.height, scale * bitmap.height) << bitmap.name << " x" << scale;
     }
+}
+
+// The build's pixels are the committed picture's, in both sizes; the
+// ordinary one, which every start shows, is drawn from the resource itself.
+TEST_P(PictureTest, ShowsTheCommittedPixels) {
+    const skin::BitmapSize bitmap = GetParam();
+    for (int scale : {1, 2}) {
+        const QImage committed = QImageReader(committedPath(bitmap.name, scale), "bmp").read();
+        ASSERT_FALSE(committed.isNull()) << bitmap.name << " x" << scale;
+        const QImage shown = skin::picture(QString::fromLatin1(bitmap.name), scale).toImage();
+        EXPECT_EQ(shown, committed.convertToFormat(QImage::Format_RGB32)) << bitmap.name << " x" << scale;
+    }
+    const QResource stored(QStringLiteral(":/skin/") + QString::fromLatin1(bitmap.name).toUpper());
+    const uchar* pixels = skin::picture(QString::fromLatin1(bitmap.name), 1.0).toImage().constBits();
+    EXPECT_EQ(pixels, stored.data() + sizeof(skin::PackedHeader)) << bitmap.name;
 }
 
 // On a scaled screen a picture has twice the pixels and keeps its size in

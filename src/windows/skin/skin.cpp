@@ -1,11 +1,13 @@
 #include "skin/skin.h"
 
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QPixmapCache>
+#include <QResource>
 #include <QString>
 
-#include <utility>
+#include <cstring>
+
+#include "skin/packed_picture.h"
 
 namespace plenvo::skin {
 
@@ -13,13 +15,43 @@ namespace {
 
 constexpr QStringView kResourcePrefix = u":/skin/";
 constexpr QStringView kDoubleFolder = u"2x/";
-constexpr QStringView kResourceSuffix = u".bmp";
 
 // Picture names are plain identifiers. A path in a name ("x/../com1_on") would
 // otherwise be resolved by the resource system and reach a picture, or another
 // resource, under a name that is none of ours.
 bool isNameChar(QChar c) {
     return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
+}
+
+// A picture as the build stores it (packed_picture.h). One stored unpacked
+// and aligned is drawn from where it lies, which costs no memory of its own;
+// any other is copied out.
+QImage storedPicture(const QString& path) {
+    const QResource resource(path);
+    const QByteArray bytes = resource.uncompressedData();
+    PackedHeader header{};
+    if (bytes.size() < qsizetype(sizeof header)) {
+        return {};
+    }
+    std::memcpy(&header, bytes.constData(), sizeof header);
+    const qsizetype rowBytes = qsizetype(header.width) * kPackedPixelBytes;
+    if (header.width == 0 || header.width > 0xffff || header.height > 0xffff ||
+        bytes.size() != qsizetype(sizeof header) + rowBytes * header.height) {
+        return {};
+    }
+    const auto* pixels = reinterpret_cast<const uchar*>(bytes.constData() + sizeof header);
+    const int width = int(header.width);
+    const int height = int(header.height);
+    const bool inPlace = resource.compressionAlgorithm() == QResource::NoCompression &&
+                         reinterpret_cast<quintptr>(pixels) % alignof(quint32) == 0;
+    if (inPlace) {
+        return QImage(pixels, width, height, rowBytes, QImage::Format_RGB32);
+    }
+    QImage copy(width, height, QImage::Format_RGB32);
+    if (!copy.isNull()) {
+        std::memcpy(copy.bits(), pixels, size_t(copy.sizeInBytes()));
+    }
+    return copy;
 }
 
 // The resource path doubles as the cache key: one allocation per call,
@@ -30,7 +62,7 @@ QPixmap load(Name name, qreal devicePixelRatio) {
     // little, it stays sharper than the small one blown up.
     const int scale = devicePixelRatio > 1 ? 2 : 1;
     QString path;
-    path.reserve(kResourcePrefix.size() + kDoubleFolder.size() + name.size() + kResourceSuffix.size());
+    path.reserve(kResourcePrefix.size() + kDoubleFolder.size() + name.size());
     path += kResourcePrefix;
     if (scale == 2) {
         path += kDoubleFolder;
@@ -42,19 +74,14 @@ QPixmap load(Name name, qreal devicePixelRatio) {
         }
         path += ch.toUpper();
     }
-    path += kResourceSuffix;
 
     QPixmap pixmap;
     if (QPixmapCache::find(path, &pixmap)) {
         return pixmap;
     }
-    // Every skin picture is a BMP: naming the format spares loading and
-    // asking every image plugin at start-up.
-    QImageReader reader(path, "bmp");
-    reader.setAutoDetectImageFormat(false);
-    QImage image = reader.read();
+    const QImage image = storedPicture(path);
     if (!image.isNull()) {
-        pixmap = QPixmap::fromImage(std::move(image));
+        pixmap = QPixmap::fromImage(image);
         pixmap.setDevicePixelRatio(scale);
         QPixmapCache::insert(path, pixmap);
     }

@@ -1,9 +1,10 @@
 #pragma once
 
-// The skin: every picture the three windows show, stored as Qt resources
-// under upper-case names (":/skin/COM1_ON.bmp") and looked up in any case.
-// Each is there twice: as drawn for a screen of device pixel ratio 1, and
-// drawn at twice the size (":/skin/2x/COM1_ON.bmp") for scaled screens.
+// The skin: every picture the three windows show, committed as BMP files in
+// images/ and stored by the build as Qt resources of pixels (packed_picture.h)
+// under upper-case names (":/skin/COM1_ON"), looked up in any case. Each is
+// there twice: as drawn for a screen of device pixel ratio 1, and drawn at
+// twice the size (":/skin/2x/COM1_ON") for scaled screens.
 
 #include <QIcon>
 #include <QLatin1StringView>
