@@ -35,8 +35,10 @@ std::string sent(const LoadPlan& plan)
     std::string text;
     for (const Assignment& step : plan.steps) {
         const protocol::Frame frame = frame_of(step);
-        text += (text.empty() ? "" : " ") + std::string{char(frame.first), char(frame.second)} +
-                std::to_string(frame.value);
+        if (!text.empty())
+            text += ' ';
+        text += {char(frame.first), char(frame.second)};
+        text += std::to_string(frame.value);
     }
     return text;
 }
