@@ -5,9 +5,13 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
+
+#include <cerrno>
+#include <cstring>
 
 namespace plenvo {
 
@@ -57,21 +61,45 @@ QString file_for(const QString& program_dir, const char* suffix)
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& program_dir) : lock_(file_for(program_dir, ".lock"))
+SingleInstance::SingleInstance(const QString& program_dir) : path_(file_for(program_dir, ".lock")) {}
+
+SingleInstance::~SingleInstance()
 {
-    // Only a lock whose holder is gone is stale, however old it is.
-    lock_.setStaleLockTime(0);
+    // The file goes first, while the lock is still held: a start that
+    // opened it meanwhile finds it gone once it has the lock, and tries
+    // again on a new one.
+    if (fd_ >= 0) {
+        ::unlink(QFile::encodeName(path_).constData());
+        ::close(fd_);
+    }
 }
 
 bool SingleInstance::acquire()
 {
-    if (lock_.tryLock(0))
-        return true;
-    if (lock_.error() == QLockFile::LockFailedError)
-        return false;
-    // A lock that cannot be made at all (a full or read-only folder) says
-    // nothing about another copy: better to run than to end without a word.
-    qWarning("plenvo: cannot make the single-copy lock %s; starting anyway", qPrintable(lock_.fileName()));
+    const QByteArray path = QFile::encodeName(path_);
+    while (fd_ < 0) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            if (fd >= 0)
+                ::close(fd);
+            if (error == EWOULDBLOCK)
+                return false;
+            // A lock that cannot be made at all (a full or read-only folder)
+            // says nothing about another copy: better to run than to end
+            // without a word.
+            qWarning("plenvo: cannot make the single-copy lock %s (%s); starting anyway", path.constData(),
+                     std::strerror(error));
+            return true;
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            fd_ = fd;
+        else
+            ::close(fd);
+    }
     return true;
 }
 
