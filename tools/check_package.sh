@@ -60,13 +60,15 @@ arch_lib=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/plenvo
 private=$usr/$arch_lib
 [[ -f $private/plenvo-windows.so ]] || fail "no windows' module in /usr/$arch_lib"
 [[ -f $private/plenvo-broker.so ]] || fail "no broker door's module in /usr/$arch_lib"
+[[ -f $private/plenvo-web.so ]] || fail "no web page's module in /usr/$arch_lib"
 for program in "$usr"/bin/*; do
     runpath=$(readelf -d "$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
     [[ $runpath == "\$ORIGIN/../$arch_lib" ]] || fail "$(basename "$program") has RUNPATH '$runpath'"
 done
-needed=$(readelf -d "$usr/bin/plenvo" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
-[[ ! $needed =~ libQt6(Gui|Widgets) ]] || fail "plenvo itself links Qt's GUI: $(echo $needed)"
-! ldd "$usr/bin/plenvo" | grep -q libmosquitto || fail "every start of plenvo loads the MQTT client library"
+# plenvo loads its library, libplenvo_app, and that only what every start needs.
+needed=$(ldd "$usr/bin/plenvo" "$private/libplenvo_app.so")
+[[ ! $needed =~ libQt6(Gui|Widgets) ]] || fail "every start of plenvo loads Qt's GUI"
+[[ ! $needed =~ libmosquitto|libQt6HttpServer ]] || fail "every start of plenvo loads the MQTT client or the HTTP server"
 for object in "$usr"/bin/* "$private"/*; do
     missing=$(ldd "$object" | grep 'not found' || true)
     [[ -z $missing ]] || fail "$(basename "$object") finds no $missing"

@@ -1,17 +1,31 @@
 #include "app/doors.h"
 
 #include "app/command_line.h"
+#include "app/modules.h"
 #include "control/status.h"
 #include "devices/single_instance.h"
 #include "doors/control_server.h"
 #include "doors/door_keys.h"
-#include "doors/web_door.h"
+#include "doors/page_door.h"
 #include "unit/unit_model.h"
 
 namespace plenvo {
 
+std::unique_ptr<PageDoor> make_page_door(UnitModel& model, DoorKeys& keys, const CommandLine& options, QString& error)
+{
+    if (!options.web)
+        return nullptr;
+    const auto make = module_entry<decltype(&plenvo_make_page_door)>(QStringLiteral(PLENVO_WEB_MODULE),
+                                                                     "plenvo_make_page_door", error);
+    if (!make) {
+        error = QStringLiteral("the web page cannot start: ") + error;
+        return nullptr;
+    }
+    return std::unique_ptr<PageDoor>(make(model, keys));
+}
+
 QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir, DoorKeys& keys,
-                       WebDoor& web)
+                       PageDoor* web)
 {
     QStringList errors{server.listen_local(control_socket_path(program_dir))};
     // Away from loopback a client shows the token first.
@@ -20,9 +34,9 @@ QStringList open_doors(ControlServer& server, const CommandLine& options, const 
             return {error};
     if (options.listen)
         errors << listen_on_tcp(server, *options.listen, keys);
-    if (options.web) {
-        errors << web.listen(options.web->first, options.web->second);
-        server.set_web_link([&web] { return web.link(); });
+    if (options.web && web) {
+        errors << web->listen(options.web->first, options.web->second);
+        server.set_web_link([web] { return web->link(); });
     }
     errors.removeAll(QString());
     return errors;

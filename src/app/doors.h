@@ -14,16 +14,23 @@ namespace plenvo {
 
 class ControlServer;
 class DoorKeys;
+class PageDoor;
 class UnitModel;
-class WebDoor;
 struct CommandLine;
 
+// With --web, the page's door, from its module and not yet listening;
+// nullptr without --web, or with `error` set.
+std::unique_ptr<PageDoor> make_page_door(UnitModel& model, DoorKeys& keys, const CommandLine& options, QString& error);
+// The page's door and Qt's HTTP server and WebSockets live in a module of
+// their own, loaded only with --web; this is its entry point, found by name.
+extern "C" PageDoor* plenvo_make_page_door(UnitModel& model, DoorKeys& keys);
+
 // Serves plenvo-ctl on the user's socket and, with --listen, control
-// systems on TCP, and with --web the page. Returns what could not be
+// systems on TCP, and on `web` the page. Returns what could not be
 // opened, each as "ADDRESS: WHY". `keys` is loaded when a door is away
 // from loopback.
 QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir, DoorKeys& keys,
-                       WebDoor& web);
+                       PageDoor* web);
 
 // Serves the control protocol on TCP at `address`; away from loopback its
 // clients show `keys`' token first. Empty, or "ADDRESS: WHY".

@@ -25,7 +25,7 @@
 #include "doors/control_server.h"
 #include "doors/broker_door.h"
 #include "doors/door_keys.h"
-#include "doors/web_door.h"
+#include "doors/page_door.h"
 #include "doors/line_state.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
@@ -86,7 +86,6 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
     UnitModel model(platform, serial);
     ControlServer server(model);
     DoorKeys keys(AccessToken::for_program(program_dir));
-    WebDoor web(model, keys);
     take_handovers(server, keys,
                    {[&](int port, const QString& device) {
                         const std::optional<QString> failure = devices.choose(port, device);
@@ -96,7 +95,13 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
                         return failure;
                     },
                     say});
-    if (const QStringList errors = open_doors(server, options, program_dir, keys, web); !errors.isEmpty()) {
+    QString web_error;
+    const std::unique_ptr<PageDoor> web = make_page_door(model, keys, options, web_error);
+    if (!web_error.isEmpty()) {
+        say(web_error);
+        return 2;
+    }
+    if (const QStringList errors = open_doors(server, options, program_dir, keys, web.get()); !errors.isEmpty()) {
         for (const QString& error : errors)
             say(QStringLiteral("cannot listen on ") + error);
         return 2;

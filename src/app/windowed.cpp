@@ -17,7 +17,7 @@
 #include "doors/control_server.h"
 #include "doors/broker_door.h"
 #include "doors/door_keys.h"
-#include "doors/web_door.h"
+#include "doors/page_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
 #include "windows/desktop_platform.h"
@@ -96,7 +96,6 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     // panel runs without it.
     ControlServer server(model);
     DoorKeys keys(AccessToken::for_program(program_dir));
-    WebDoor web(model, keys);
     QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
     const auto tell = [&model](const QString& text) {
         say(text);
@@ -113,11 +112,16 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
                     },
                     tell});
     QStringList door_errors;
+    std::unique_ptr<PageDoor> web;
     std::unique_ptr<BrokerDoor> broker;
     if (!another_copy_running) {
-        for (const QString& error : open_doors(server, options, program_dir, keys, web))
-            door_errors << QStringLiteral("cannot listen on ") + error;
         QString error;
+        web = make_page_door(model, keys, options, error);
+        if (!error.isEmpty())
+            door_errors << error;
+        for (const QString& failure : open_doors(server, options, program_dir, keys, web.get()))
+            door_errors << QStringLiteral("cannot listen on ") + failure;
+        error.clear();
         broker = make_broker_door(model, options, devices,
                                   SettingsFile::for_program(program_dir).read().com_port.value_or(1), error);
         if (!error.isEmpty())
@@ -129,8 +133,8 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
         QObject::connect(broker.get(), &BrokerDoor::logged, &app, say);
         QObject::connect(broker.get(), &BrokerDoor::refused, &frm, &FrmMain::set_message);
     }
-    if (options.web)
-        port_menu.set_phone_link([&web] { return web.link(); });
+    if (web)
+        port_menu.set_phone_link([page = web.get()] { return page->link(); });
     ServeWhenStateIsIn serving(platform, model, server);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())

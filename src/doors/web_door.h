@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "doors/line_state.h"
+#include "doors/page_door.h"
 #include "wire/protocol.h"
 
 class QHttpServer;
@@ -42,7 +43,7 @@ class UnitModel;
 // from loopback the page and the socket need the token, in the link
 // (?token=...) or in the cookie the page then sets; without it, 401. No GET
 // changes anything: changes come over the socket only.
-class WebDoor final : public QObject {
+class WebDoor final : public PageDoor {
     Q_OBJECT
 public:
     static constexpr int kMaxPages = 100;
@@ -54,13 +55,10 @@ public:
     WebDoor(UnitModel& model, DoorKeys& keys);
     ~WebDoor() override;
 
-    // Empty, or what went wrong. Away from loopback, `keys` must hold the
-    // token.
-    QString listen(const QHostAddress& host, quint16 port);
+    // Away from loopback, `keys` must hold the token.
+    QString listen(const QHostAddress& host, quint16 port) override;
     quint16 port() const { return port_; }
-    // The page's address for a phone, with the token when it needs one;
-    // empty while it is not served.
-    QString link() const;
+    QString link() const override;
     int page_count() const { return int(pages_.size()); }
 
 private:

@@ -58,8 +58,9 @@ def starts_without_a_display_and_falls_back_to_port_1(unit):
     expect(not plugins, f"a window system's plugin was loaded: {plugins}")
     gui = [path for path in mapped if "libQt6Widgets" in path or "libQt6Gui" in path or "plenvo-windows" in path]
     expect(not gui, f"Qt's GUI or the windows were loaded: {gui}")
-    broker = [path for path in mapped if "libmosquitto" in path or "plenvo-broker" in path]
-    expect(not broker, f"the broker door was loaded with no broker named: {broker}")
+    doors = [path for path in mapped if any(name in path for name in
+                                            ("libmosquitto", "plenvo-broker", "libQt6HttpServer", "plenvo-web"))]
+    expect(not doors, f"the broker door or the page's was loaded unasked: {doors}")
 
 
 def status_and_set_through_the_socket(unit):
@@ -156,12 +157,13 @@ def a_taken_listen_port_ends_with_status_2(serving):
 def a_start_whose_module_does_not_load_ends_with_status_2(serving):
     """A module beside the program is taken before the build's own; one that
     is no library ends the start: the windows' before anything else, the
-    broker door's before the port is opened."""
+    broker door's and the page's before the port is opened."""
     session = serving.session
     env = {key: value for key, value in session.env.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
     for name, options, first_words in (
             ("plenvo-windows.so", [], "plenvo: the windows cannot start: "),
-            ("plenvo-broker.so", ["--headless", "--mqtt", "mqtt://127.0.0.1:1"], "plenvo: the broker door cannot start: ")):
+            ("plenvo-broker.so", ["--headless", "--mqtt", "mqtt://127.0.0.1:1"], "plenvo: the broker door cannot start: "),
+            ("plenvo-web.so", ["--headless", "--web", "127.0.0.1:1"], "plenvo: the web page cannot start: ")):
         folder = session.install_panel(SAVED, name=f"broken-{name}")
         module = os.path.join(folder, name)
         with open(module, "w") as file:
