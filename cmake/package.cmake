@@ -53,6 +53,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the programs link, found by dpkg-shlibdeps.
+# The libraries the programs link, found by dpkg-shlibdeps, and the one they
+# load when they first draw a QR code.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqrencode4")
 include(CPack)
