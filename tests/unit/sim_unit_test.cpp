@@ -100,7 +100,7 @@ TEST(SimUnit, ReportsAreStoredTheWayThePanelReadsThem)
 
 // ------------------------------------------------------ CommandAssembler
 
-class SimCommandAssemblerTest : public testing::Test {
+class SimCommandAssemblerTest : public ::testing::Test {
 protected:
     std::optional<Frame> push(char byte, std::chrono::milliseconds after_previous)
     {
@@ -233,7 +233,7 @@ TEST(SimFrameLog, ShowsLettersAsCharactersAndAnythingElseAsQuestionMarks)
 
 TEST(SimFrameLog, EveryLineCanBeReadAsSoonAsItIsLogged)
 {
-    const std::string path = testing::TempDir() + "sim_frame_log_test.log";
+    const std::string path = ::testing::TempDir() + "sim_frame_log_test.log";
     FrameLog log;
     ASSERT_TRUE(log.open(path));
     log.frame(Direction::Sent, frame('P', 'W', 1));
