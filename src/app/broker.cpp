@@ -21,10 +21,7 @@ QString broker_file(const PortDevices& devices)
 template <typename Entry>
 Entry broker_entry(const char* name, QString& error)
 {
-    const Entry entry = module_entry<Entry>(QStringLiteral(PLENVO_BROKER_MODULE), name, error);
-    if (!entry)
-        error = QStringLiteral("the broker door cannot start: ") + error;
-    return entry;
+    return module_entry<Entry>(QStringLiteral(PLENVO_BROKER_MODULE), name, "the broker door", error);
 }
 
 }  // namespace

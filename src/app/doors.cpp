@@ -16,12 +16,8 @@ std::unique_ptr<PageDoor> make_page_door(UnitModel& model, DoorKeys& keys, const
     if (!options.web)
         return nullptr;
     const auto make = module_entry<decltype(&plenvo_make_page_door)>(QStringLiteral(PLENVO_WEB_MODULE),
-                                                                     "plenvo_make_page_door", error);
-    if (!make) {
-        error = QStringLiteral("the web page cannot start: ") + error;
-        return nullptr;
-    }
-    return std::unique_ptr<PageDoor>(make(model, keys));
+                                                                     "plenvo_make_page_door", "the web page", error);
+    return std::unique_ptr<PageDoor>(make ? make(model, keys) : nullptr);
 }
 
 QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir, DoorKeys& keys,

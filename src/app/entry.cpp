@@ -37,9 +37,9 @@ int run_windowed(int& argc, char** argv, const plenvo::CommandLine& options)
 {
     QString error;
     const auto run = plenvo::module_entry<plenvo::RunWindowed>(QStringLiteral(PLENVO_WINDOWS_MODULE),
-                                                               plenvo::kRunWindowedName, error);
+                                                               plenvo::kRunWindowedName, "the windows", error);
     if (!run) {
-        plenvo::say(QStringLiteral("the windows cannot start: ") + error);
+        plenvo::say(error);
         return 2;
     }
     return run(argc, argv, options);

@@ -13,14 +13,15 @@ namespace plenvo {
 QString module_path(const QString& file_name);
 
 // The entry point `name` of the module `file_name`, which stays loaded
-// until the program ends; nullptr with `error` set to the loader's reason.
+// until the program ends; nullptr with `error` set to "WHAT cannot start: "
+// and the loader's reason, `what` being what the module holds.
 template <typename Entry>
-Entry module_entry(const QString& file_name, const char* name, QString& error)
+Entry module_entry(const QString& file_name, const char* name, const char* what, QString& error)
 {
     QLibrary module(module_path(file_name));
     const auto entry = reinterpret_cast<Entry>(module.resolve(name));
     if (!entry)
-        error = module.errorString();
+        error = QLatin1String(what) + QLatin1String(" cannot start: ") + module.errorString();
     return entry;
 }
 
