@@ -10,6 +10,7 @@
 
 #include <optional>
 
+#include "lines/network_line.h"
 #include "lines/qt_serial_control.h"
 #include "running_panel.h"
 #include "sim/tcp_line.h"
@@ -98,7 +99,7 @@ void BM_ClickToWireNetwork(benchmark::State& st)
     }
     const QString device = QString::fromStdString(tcp->device());
     UnitOnLine unit(std::move(tcp));
-    QtSerialControl line([device](int) { return device; });
+    QtSerialControl line([device](int) { return device; }, make_network_line);
     RunningPanel panel(&line);
     if (!panel.ready_for(st))
         return;

@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "lines/network_line.h"
 #include "lines/qt_serial_control.h"
 #include "running_panel.h"
 #include "sim/device_link.h"
@@ -60,7 +61,7 @@ void BM_ReplugToStateShown(benchmark::State& st)
         st.SkipWithError(error.c_str());
         return;
     }
-    QtSerialControl line([&path](int) { return QString::fromStdString(path); });
+    QtSerialControl line([&path](int) { return QString::fromStdString(path); }, make_network_line);
     RunningPanel panel(&line);
     if (!panel.ready_for(st))
         return;

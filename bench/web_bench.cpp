@@ -27,7 +27,7 @@ struct PagesOnPanel {
     explicit PagesOnPanel(int count)
         : keys(AccessToken(folder.filePath(QStringLiteral("token")))), door(panel.model(), keys)
     {
-        listening = door.listen(QHostAddress::LocalHost, 0).isEmpty();
+        listening = door.listen(QStringLiteral("127.0.0.1"), 0).isEmpty();
         for (int i = 0; i < count && listening; ++i) {
             auto page = std::make_unique<QWebSocket>(QStringLiteral("http://127.0.0.1:%1").arg(door.port()));
             QObject::connect(page.get(), &QWebSocket::textMessageReceived, page.get(),

@@ -61,12 +61,16 @@ private=$usr/$arch_lib
 [[ -f $private/plenvo-windows.so ]] || fail "no windows' module in /usr/$arch_lib"
 [[ -f $private/plenvo-broker.so ]] || fail "no broker door's module in /usr/$arch_lib"
 [[ -f $private/plenvo-web.so ]] || fail "no web page's module in /usr/$arch_lib"
+[[ -f $private/plenvo-network.so ]] || fail "no network module in /usr/$arch_lib"
 for program in "$usr"/bin/*; do
     runpath=$(readelf -d "$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
     [[ $runpath == "\$ORIGIN/../$arch_lib" ]] || fail "$(basename "$program") has RUNPATH '$runpath'"
 done
-# plenvo loads its library, libplenvo_app, and that only what every start needs.
+# plenvo loads its library, libplenvo_app, and that only what every start
+# needs; the windows' module loads no network either, which the doors load
+# after the window shows.
 needed=$(ldd "$usr/bin/plenvo" "$private/libplenvo_app.so")
+[[ ! $(ldd "$private/plenvo-windows.so") =~ libQt6Network ]] || fail "the windows' module loads Qt's network module"
 [[ ! $needed =~ libQt6(Gui|Widgets) ]] || fail "every start of plenvo loads Qt's GUI"
 [[ ! $needed =~ libmosquitto|libQt6HttpServer ]] || fail "every start of plenvo loads the MQTT client or the HTTP server"
 for object in "$usr"/bin/* "$private"/*; do

@@ -7,6 +7,7 @@
 #include "base/version.h"
 #include "devices/port_devices.h"
 #include "doors/mqtt_topics.h"
+#include "lines/line_device.h"
 
 namespace plenvo {
 
@@ -262,7 +263,7 @@ CommandLine parse_command_line(const QStringList& arguments)
     return result;
 }
 
-std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QString& text, QString& error)
+std::optional<ListenAddress> parse_listen_address(const QString& text, QString& error)
 {
     const qsizetype colon = text.lastIndexOf(':');
     QString host = colon < 0 ? QStringLiteral("127.0.0.1") : text.left(colon);
@@ -274,12 +275,13 @@ std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QStri
         error = QStringLiteral("the port must be a number from 1 to 65535, not \"%1\"").arg(text.mid(colon + 1));
         return std::nullopt;
     }
-    const QHostAddress address(host == QLatin1String("localhost") ? QStringLiteral("127.0.0.1") : host);
-    if (address.isNull()) {
+    if (host == QLatin1String("localhost"))
+        host = QStringLiteral("127.0.0.1");
+    if (!is_ip_address(host)) {
         error = QStringLiteral("the host must be an IP address (0.0.0.0 for every interface), not \"%1\"").arg(host);
         return std::nullopt;
     }
-    return std::pair{address, quint16(port)};
+    return ListenAddress{host, quint16(port)};
 }
 
 void say(const QString& text)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +23,15 @@ struct BrokerOptions {
     bool forget = false;
 };
 
+// Where a door listens: an IP address, as QHostAddress takes it (no
+// brackets), and a port.
+struct ListenAddress {
+    QString host;
+    quint16 port = 0;
+
+    bool operator==(const ListenAddress&) const = default;
+};
+
 struct CommandLine {
     // Devices named for port numbers, each well formed.
     std::map<int, QString> devices;
@@ -31,10 +39,10 @@ struct CommandLine {
     // --headless: the unit and the doors to it, without windows or a display.
     bool headless = false;
     // --listen: where the control protocol is also served on TCP.
-    std::optional<std::pair<QHostAddress, quint16>> listen;
+    std::optional<ListenAddress> listen;
     BrokerOptions mqtt;
     // --web: where the page for phones and browsers is served.
-    std::optional<std::pair<QHostAddress, quint16>> web;
+    std::optional<ListenAddress> web;
 
     // Set when the program should end at once with this status, after
     // printing `output` (to stdout for status 0, stderr otherwise).
@@ -54,7 +62,7 @@ QStringList remember_devices(const CommandLine& options, PortDevices& devices);
 // "[HOST:]PORT" as an address to listen on, 127.0.0.1 when no host is
 // given; an IPv6 host goes in brackets. Empty with `error` set when it is
 // none.
-std::optional<std::pair<QHostAddress, quint16>> parse_listen_address(const QString& text, QString& error);
+std::optional<ListenAddress> parse_listen_address(const QString& text, QString& error);
 
 QString usage_text();
 // One line on stderr in the program's name: what the user is told when no

@@ -1,50 +1,51 @@
 #include "app/doors.h"
 
-#include "app/command_line.h"
 #include "app/modules.h"
 #include "control/status.h"
-#include "devices/single_instance.h"
-#include "doors/control_server.h"
-#include "doors/door_keys.h"
-#include "doors/page_door.h"
 #include "unit/unit_model.h"
 
 namespace plenvo {
 
-std::unique_ptr<PageDoor> make_page_door(UnitModel& model, DoorKeys& keys, const CommandLine& options, QString& error)
+namespace {
+
+template <typename Entry>
+Entry network_entry(const char* name, const char* what, QString& error)
 {
-    if (!options.web)
+    return module_entry<Entry>(QStringLiteral(PLENVO_NETWORK_MODULE), name, what, error);
+}
+
+}  // namespace
+
+std::unique_ptr<Doors> open_doors(UnitModel& model, const CommandLine& options, const QString& program_dir,
+                                  HandoverTaker taker, QStringList& errors)
+{
+    QString error;
+    const auto open = network_entry<decltype(&plenvo_open_doors)>("plenvo_open_doors", "the doors", error);
+    if (!open) {
+        errors << error;
         return nullptr;
-    const auto make = module_entry<decltype(&plenvo_make_page_door)>(QStringLiteral(PLENVO_WEB_MODULE),
-                                                                     "plenvo_make_page_door", "the web page", error);
-    return std::unique_ptr<PageDoor>(make ? make(model, keys) : nullptr);
-}
-
-QStringList open_doors(ControlServer& server, const CommandLine& options, const QString& program_dir, DoorKeys& keys,
-                       PageDoor* web)
-{
-    QStringList errors{server.listen_local(control_socket_path(program_dir))};
-    // Away from loopback a client shows the token first.
-    if (options.web && !options.web->first.isLoopback())
-        if (const QString error = keys.load(); !error.isEmpty())
-            return {error};
-    if (options.listen)
-        errors << listen_on_tcp(server, *options.listen, keys);
-    if (options.web && web) {
-        errors << web->listen(options.web->first, options.web->second);
-        server.set_web_link([web] { return web->link(); });
     }
-    errors.removeAll(QString());
-    return errors;
+    return std::unique_ptr<Doors>(open(model, options, program_dir, taker, errors));
 }
 
-QString listen_on_tcp(ControlServer& server, const std::pair<QHostAddress, quint16>& address, DoorKeys& keys)
+QStringList hand_over(const CommandLine& options, const QString& socket_path, bool raise)
 {
-    if (address.first.isLoopback())
-        return server.listen_tcp(address.first, address.second);
-    if (const QString error = keys.load(); !error.isEmpty())
-        return error;
-    return server.listen_tcp(address.first, address.second, &keys);
+    QString error;
+    const auto hand = network_entry<decltype(&plenvo_hand_over)>("plenvo_hand_over", "the handover", error);
+    if (!hand)
+        return {error};
+    QStringList failures;
+    hand(options, socket_path, raise, failures);
+    return failures;
+}
+
+QtSerialControl::NetworkLineMaker network_lines()
+{
+    return [](const QString& device, const LineDevice& address, QString& error) {
+        const auto make =
+            network_entry<decltype(&plenvo_make_network_line)>("plenvo_make_network_line", "the network line", error);
+        return std::unique_ptr<Line>(make ? make(device, address, error) : nullptr);
+    };
 }
 
 namespace {
@@ -54,11 +55,10 @@ constexpr int kStateMs = 1000;
 
 }  // namespace
 
-ServeWhenStateIsIn::ServeWhenStateIsIn(Platform& platform, UnitModel& model, ControlServer& server)
-    : server_(server), timer_(platform.make_timer(kStateMs))
+ServeWhenStateIsIn::ServeWhenStateIsIn(Platform& platform, UnitModel& model) : timer_(platform.make_timer(kStateMs))
 {
     timer_->on_tick = [this] { serve(); };
-    QObject::connect(&model, &UnitModel::frame_applied, &server_, [this](const protocol::Frame& frame) {
+    frames_ = QObject::connect(&model, &UnitModel::frame_applied, [this](const protocol::Frame& frame) {
         if (const control::Setting* setting = control::reported_setting(frame))
             reported_.set(size_t(setting - control::kSettings.data()));
         if (reported_.all())
@@ -66,7 +66,10 @@ ServeWhenStateIsIn::ServeWhenStateIsIn(Platform& platform, UnitModel& model, Con
     });
 }
 
-ServeWhenStateIsIn::~ServeWhenStateIsIn() = default;
+ServeWhenStateIsIn::~ServeWhenStateIsIn()
+{
+    QObject::disconnect(frames_);
+}
 
 void ServeWhenStateIsIn::start(bool asked)
 {
@@ -76,13 +79,20 @@ void ServeWhenStateIsIn::start(bool asked)
         serve();
 }
 
+void ServeWhenStateIsIn::serve_on(Doors& doors)
+{
+    doors_ = &doors;
+    if (served_)
+        doors.start_serving();
+}
+
 void ServeWhenStateIsIn::serve()
 {
     timer_->set_enabled(false);
-    if (served_)
+    if (std::exchange(served_, true))
         return;
-    served_ = true;
-    server_.start_serving();
+    if (doors_)
+        doors_->start_serving();
 }
 
 }  // namespace plenvo

@@ -11,21 +11,16 @@
 #include "app/broker.h"
 #include "app/command_line.h"
 #include "app/doors.h"
-#include "app/handover.h"
 #include "app/stop_signals.h"
 #include "base/platform.h"
 #include "base/qt_platform.h"
 #include "base/trace.h"
 #include "control/setting_table.h"
 #include "control/status.h"
-#include "devices/access_token.h"
 #include "devices/port_devices.h"
 #include "devices/settings_file.h"
 #include "devices/single_instance.h"
-#include "doors/control_server.h"
 #include "doors/broker_door.h"
-#include "doors/door_keys.h"
-#include "doors/page_door.h"
 #include "doors/line_state.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
@@ -69,7 +64,7 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
         say(QStringLiteral("another copy runs from %1; this one ends").arg(QDir::toNativeSeparators(program_dir)));
         if (!has_handover(options))
             return 0;
-        const QStringList failures = hand_over(options, control_socket_path(program_dir));
+        const QStringList failures = hand_over(options, control_socket_path(program_dir), false);
         for (const QString& failure : failures)
             say(failure);
         return failures.isEmpty() ? 0 : 1;
@@ -82,28 +77,20 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
         say(failure);
 
     QtPlatform platform;
-    QtSerialControl serial([&devices](int port) { return devices.device(port); });
+    QtSerialControl serial([&devices](int port) { return devices.device(port); }, network_lines());
     UnitModel model(platform, serial);
-    ControlServer server(model);
-    DoorKeys keys(AccessToken::for_program(program_dir));
-    take_handovers(server, keys,
-                   {[&](int port, const QString& device) {
-                        const std::optional<QString> failure = devices.choose(port, device);
-                        // The port in use is opened again on it.
-                        if (model.port() == port)
-                            model.choose_port(port);
-                        return failure;
-                    },
-                    say});
-    QString web_error;
-    const std::unique_ptr<PageDoor> web = make_page_door(model, keys, options, web_error);
-    if (!web_error.isEmpty()) {
-        say(web_error);
-        return 2;
-    }
-    if (const QStringList errors = open_doors(server, options, program_dir, keys, web.get()); !errors.isEmpty()) {
-        for (const QString& error : errors)
-            say(QStringLiteral("cannot listen on ") + error);
+    const auto choose_device = [&](int port, const QString& device) {
+        const std::optional<QString> failure = devices.choose(port, device);
+        // The port in use is opened again on it.
+        if (model.port() == port)
+            model.choose_port(port);
+        return failure;
+    };
+    QStringList door_errors;
+    const std::unique_ptr<Doors> doors = open_doors(model, options, program_dir, {choose_device, say}, door_errors);
+    if (!door_errors.isEmpty()) {
+        for (const QString& error : door_errors)
+            say(error);
         return 2;
     }
 
@@ -124,13 +111,14 @@ int run_headless(int& argc, char** argv, const CommandLine& options)
         if (const QString change = line_log.next(line_state(model)); !change.isEmpty())
             say(change);
     });
-    QObject::connect(&server, &ControlServer::set_failed, &app, say);
+    QObject::connect(doors.get(), &Doors::set_failed, &app, say);
     // What the panel's message line would show, for --trace.
     QObject::connect(&model, &UnitModel::message, &app,
                      [](const QString& text) { trace::line(QStringLiteral("msg"), text); });
     on_stop_signals(app, [] { QCoreApplication::quit(); });
 
-    ServeWhenStateIsIn serving(platform, model, server);
+    ServeWhenStateIsIn serving(platform, model);
+    serving.serve_on(*doors);
     const bool opened = model.open_start_up_port(saved.com_port.value_or(1));
     if (opened)
         model.request_state();

@@ -1,23 +1,17 @@
 #include "app/windowed.h"
 
 #include <QApplication>
-
+#include <QTimer>
 
 #include "app/broker.h"
 #include "app/command_line.h"
 #include "app/doors.h"
-#include "app/handover.h"
 #include "app/stop_signals.h"
 #include "base/trace.h"
-#include "control/panel_client.h"
-#include "devices/access_token.h"
 #include "devices/port_devices.h"
 #include "devices/settings_file.h"
 #include "devices/single_instance.h"
-#include "doors/control_server.h"
 #include "doors/broker_door.h"
-#include "doors/door_keys.h"
-#include "doors/page_door.h"
 #include "lines/qt_serial_control.h"
 #include "unit/unit_model.h"
 #include "windows/desktop_platform.h"
@@ -38,6 +32,9 @@ void raise_panel(FrmMain& frm)
     frm.raise();
     frm.activateWindow();
 }
+
+// Should the window not be painted, the doors open all the same.
+constexpr int kDoorsLatestMs = 2000;
 
 }  // namespace
 
@@ -61,11 +58,9 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     // The copy already running comes forward instead, taking this start's
     // options; this one ends, with status 1 when it could not take them.
     if (another_copy_running) {
-        const QString socket = control_socket_path(program_dir);
-        const QStringList failures = has_handover(options) ? hand_over(options, socket) : QStringList();
+        const QStringList failures = hand_over(options, control_socket_path(program_dir), true);
         for (const QString& failure : failures)
             say(failure);
-        PanelClient::raise(socket);
         if (!failures.isEmpty())
             return 1;
     }
@@ -80,7 +75,7 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     }
 
     DesktopPlatform platform;
-    QtSerialControl serial([&devices](int port) { return devices.device(port); });
+    QtSerialControl serial([&devices](int port) { return devices.device(port); }, network_lines());
     UnitModel model(platform, serial);
     FrmMain frm(platform, model, SettingsFile::for_program(program_dir));
     QObject::connect(&frm, &FrmMain::unloaded, &app, &QCoreApplication::quit);
@@ -89,63 +84,61 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     // out.
     on_stop_signals(frm, [&frm] { frm.close(); });
     PortMenu port_menu(frm, devices);
+    ServeWhenStateIsIn serving(platform, model);
 
-    // Open before the start-up's wait for the unit, so that a second start
-    // meanwhile finds this copy; carried out once the state is in. A door
-    // that cannot be opened is told on stderr and in the message line; the
-    // panel runs without it.
-    ControlServer server(model);
-    DoorKeys keys(AccessToken::for_program(program_dir));
-    QObject::connect(&server, &ControlServer::raise_requested, &frm, [&frm] { raise_panel(frm); });
+    // The doors open once the window has been painted (a second start
+    // meanwhile waits for them), or at the latest kDoorsLatestMs after the
+    // start-up, should the window never be painted. A door that cannot be
+    // opened is told on stderr and in the message line; the panel runs
+    // without it.
+    std::unique_ptr<Doors> doors;
+    std::unique_ptr<BrokerDoor> broker;
     const auto tell = [&model](const QString& text) {
         say(text);
         emit model.message(text);
     };
-    // A device handed over is kept as --comN keeps it; the port in use is
-    // opened again on it, as the port menu does.
-    take_handovers(server, keys,
-                   {[&](int port, const QString& device) {
-                        const std::optional<QString> failure = devices.choose(port, device);
-                        if (model.port() == port)
-                            port_menu.choose(port, device);
-                        return failure;
-                    },
-                    tell});
-    QStringList door_errors;
-    std::unique_ptr<PageDoor> web;
-    std::unique_ptr<BrokerDoor> broker;
-    if (!another_copy_running) {
+    const auto open_all_doors = [&] {
+        if (doors)
+            return;
+        QStringList errors;
+        // A device handed over is kept as --comN keeps it; the port in use
+        // is opened again on it, as the port menu does.
+        doors = open_doors(model, options, program_dir,
+                           {[&](int port, const QString& device) {
+                                const std::optional<QString> failure = devices.choose(port, device);
+                                if (model.port() == port)
+                                    port_menu.choose(port, device);
+                                return failure;
+                            },
+                            tell},
+                           errors);
+        if (doors) {
+            QObject::connect(doors.get(), &Doors::raise_requested, &frm, [&frm] { raise_panel(frm); });
+            if (options.web)
+                port_menu.set_phone_link([&doors] { return doors->phone_link(); });
+            serving.serve_on(*doors);
+        }
         QString error;
-        web = make_page_door(model, keys, options, error);
-        if (!error.isEmpty())
-            door_errors << error;
-        for (const QString& failure : open_doors(server, options, program_dir, keys, web.get()))
-            door_errors << QStringLiteral("cannot listen on ") + failure;
-        error.clear();
         broker = make_broker_door(model, options, devices,
                                   SettingsFile::for_program(program_dir).read().com_port.value_or(1), error);
         if (!error.isEmpty())
-            door_errors << error;
-    }
-    // The broker's refusal shows on the message line as well: the user is
-    // the one to mend the password or the certificate.
-    if (broker) {
-        QObject::connect(broker.get(), &BrokerDoor::logged, &app, say);
-        QObject::connect(broker.get(), &BrokerDoor::refused, &frm, &FrmMain::set_message);
-    }
-    if (web)
-        port_menu.set_phone_link([page = web.get()] { return page->link(); });
-    ServeWhenStateIsIn serving(platform, model, server);
+            errors << error;
+        for (const QString& text : errors)
+            tell(text);
+        // The broker's refusal shows on the message line as well: the user
+        // is the one to mend the password or the certificate.
+        if (broker) {
+            QObject::connect(broker.get(), &BrokerDoor::logged, &app, say);
+            QObject::connect(broker.get(), &BrokerDoor::refused, &frm, &FrmMain::set_message);
+            broker->start();
+        }
+    };
+    QObject::connect(&frm, &FrmMain::first_painted, &frm, open_all_doors);
     frm.Form_Load(another_copy_running);
     if (frm.is_unloaded())
         return 0;
-    // Once the window shows, so that the start-up's own messages do not
-    // hide it.
-    for (const QString& error : door_errors)
-        tell(error);
+    QTimer::singleShot(kDoorsLatestMs, &frm, open_all_doors);
     serving.start(model.port_ok());
-    if (broker)
-        broker->start();
     return QApplication::exec();
 }
 

@@ -13,6 +13,7 @@
 
 #include "base/qt_platform.h"
 #include "devices/single_instance.h"
+#include "lines/network_line.h"
 #include "lines/qt_serial_control.h"
 #include "control/preset.h"
 #include "control/status.h"
@@ -188,7 +189,7 @@ int main(int argc, char** argv)
     }
     const QString device = options.port.value_or(configured_device(options.com.value_or(1)));
     QtPlatform platform;
-    QtSerialControl serial([device](int) { return device; });
+    QtSerialControl serial([device](int) { return device; }, make_network_line);
     DirectUnit direct(platform, serial, device);
     if (const std::string error = direct.open(); !error.empty())
         return fail(error + (panel_runs ? " (the panel runs: without --port and --com the command goes through it)" : ""));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
@@ -15,8 +14,8 @@ class PageDoor : public QObject {
 public:
     using QObject::QObject;
 
-    // Empty, or what went wrong.
-    virtual QString listen(const QHostAddress& host, quint16 port) = 0;
+    // Empty, or what went wrong. `host` is an IP address (no brackets).
+    virtual QString listen(const QString& host, quint16 port) = 0;
     // The page's address for a phone, with the token when it needs one;
     // empty while it is not served.
     virtual QString link() const = 0;

@@ -164,8 +164,9 @@ WebDoor::~WebDoor()
         delete page;
 }
 
-QString WebDoor::listen(const QHostAddress& host, quint16 port)
+QString WebDoor::listen(const QString& host_text, quint16 port)
 {
+    const QHostAddress host(host_text);
     host_ = host;
     needs_token_ = !host.isLoopback();
     names_ = own_names(host);

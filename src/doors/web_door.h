@@ -56,7 +56,7 @@ public:
     ~WebDoor() override;
 
     // Away from loopback, `keys` must hold the token.
-    QString listen(const QHostAddress& host, quint16 port) override;
+    QString listen(const QString& host, quint16 port) override;
     quint16 port() const { return port_; }
     QString link() const override;
     int page_count() const { return int(pages_.size()); }

@@ -123,6 +123,7 @@ void FrmMain::build_after_first_paint()
     cmd_clear_->setFocusPolicy(Qt::NoFocus);
     connect(cmd_clear_, &QPushButton::clicked, this, &FrmMain::cmd_clear_Click);
     cmd_clear_->show();
+    emit first_painted();
 }
 
 SkinButton* FrmMain::img_btn(int index) const

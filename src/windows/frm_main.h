@@ -74,6 +74,9 @@ public:
 signals:
     // The window has been unloaded: the program should end.
     void unloaded();
+    // The window has been painted for the first time: what the first look
+    // does not need can follow.
+    void first_painted();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,7 +32,7 @@ constexpr int kUsualTcpPort = 4999;
 bool host_name(const QString& host)
 {
     static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9_]([A-Za-z0-9_.-]*[A-Za-z0-9_])?$"));
-    return name.match(host).hasMatch() || QHostAddress().setAddress(host);
+    return name.match(host).hasMatch() || is_ip_address(host);
 }
 
 }  // namespace

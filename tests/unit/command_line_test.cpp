@@ -84,8 +84,8 @@ TEST(CommandLine, EveryOptionTakesOneDashOrTwoAndItsValueAfterABlankOrAnEqualsSi
     for (const QString form : {"-headless", "--headless"})
         EXPECT_TRUE(parse({"--listen", "4998", form}).headless) << form.toStdString();
     const CommandLine both = parse({"--listen=4998", "-web", "0.0.0.0:8080"});
-    EXPECT_EQ(both.listen, std::pair(QHostAddress(QHostAddress::LocalHost), quint16(4998)));
-    EXPECT_EQ(both.web, std::pair(QHostAddress(QHostAddress::AnyIPv4), quint16(8080)));
+    EXPECT_EQ(both.listen, (ListenAddress{"127.0.0.1", 4998}));
+    EXPECT_EQ(both.web, (ListenAddress{"0.0.0.0", 8080}));
 }
 
 TEST(CommandLine, HelpAndVersionEndTheProgramWithStatusZeroWhateverTheirForm)

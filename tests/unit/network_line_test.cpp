@@ -118,7 +118,7 @@ protected:
     QTcpServer server_;
     QString device_;
     QByteArray received_;
-    QtSerialControl control_{[this](int) { return device_; }};
+    QtSerialControl control_{[this](int) { return device_; }, make_network_line};
 };
 
 TEST_F(NetworkLineTest, RawLineCarriesEveryByteUnchangedBothWays)

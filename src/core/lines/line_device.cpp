@@ -1,5 +1,7 @@
 #include "lines/line_device.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 
 namespace plenvo {
@@ -108,6 +110,18 @@ std::optional<QString> validate_device(const QString& device)
     if (parse_device(device, error))
         return std::nullopt;
     return error;
+}
+
+bool is_ip_address(const QString& host)
+{
+    // The C library's parser: Qt's lives in its network module.
+    const QByteArray text = host.toLatin1();
+    unsigned char bytes[16];
+    if (::inet_pton(AF_INET, text.constData(), bytes) == 1)
+        return true;
+    const qsizetype scope = text.indexOf('%');
+    return scope != 0 && scope != text.size() - 1 &&
+           ::inet_pton(AF_INET6, (scope < 0 ? text : text.left(scope)).constData(), bytes) == 1;
 }
 
 }  // namespace plenvo

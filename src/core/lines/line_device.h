@@ -25,6 +25,10 @@ std::optional<LineDevice> parse_device(const QString& device, QString& error);
 // The device string naming `line`, as parse_device reads it.
 QString device_string(const LineDevice& line);
 
+// Whether `host` is an IPv4 or IPv6 address, the latter without brackets
+// and with or without a scope ("fe80::1%eth0").
+bool is_ip_address(const QString& host);
+
 // Why the device string is malformed, or nullopt when it is well formed.
 std::optional<QString> validate_device(const QString& device);
 

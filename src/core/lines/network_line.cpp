@@ -188,4 +188,9 @@ QString NetworkLine::failure(QAbstractSocket::SocketError error) const
     return device_ + QStringLiteral(": ") + socket_.errorString();
 }
 
+std::unique_ptr<Line> make_network_line(const QString& device, const LineDevice& address, QString& /*error*/)
+{
+    return std::make_unique<NetworkLine>(device, address);
+}
+
 }  // namespace plenvo

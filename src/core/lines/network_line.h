@@ -3,6 +3,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 #include "lines/line.h"
@@ -69,5 +70,8 @@ private:
     bool lost_ = false;
     QString error_;
 };
+
+// A network line for QtSerialControl: always made.
+std::unique_ptr<Line> make_network_line(const QString& device, const LineDevice& address, QString& error);
 
 }  // namespace plenvo

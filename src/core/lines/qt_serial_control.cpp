@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "lines/line_device.h"
-#include "lines/network_line.h"
 #include "lines/serial_port_line.h"
 
 namespace plenvo {
@@ -20,17 +18,10 @@ constexpr ParityLetter kParityLetters[] = {
     {u'N', Parity::None}, {u'E', Parity::Even}, {u'O', Parity::Odd}, {u'M', Parity::Mark}, {u'S', Parity::Space},
 };
 
-std::unique_ptr<Line> make_line(const QString& device, const LineDevice& parsed)
-{
-    if (parsed.kind == LineDevice::Kind::SerialPort)
-        return std::make_unique<SerialPortLine>(parsed.path);
-    return std::make_unique<NetworkLine>(device, parsed);
-}
-
 }  // namespace
 
-QtSerialControl::QtSerialControl(std::function<QString(int port)> device_for_port)
-    : device_for_port_(std::move(device_for_port))
+QtSerialControl::QtSerialControl(std::function<QString(int port)> device_for_port, NetworkLineMaker make_network_line)
+    : device_for_port_(std::move(device_for_port)), make_network_line_(std::move(make_network_line))
 {
 }
 
@@ -54,7 +45,10 @@ bool QtSerialControl::open_line()
     const std::optional<LineDevice> parsed = parse_device(device, error_);
     if (!parsed)
         return false;
-    line_ = make_line(device, *parsed);
+    line_ = parsed->kind == LineDevice::Kind::SerialPort ? std::make_unique<SerialPortLine>(parsed->path)
+                                                          : make_network_line_(device, *parsed, error_);
+    if (!line_)
+        return false;
     line_->on_connection_settled = [this] {
         if (on_connection_settled)
             on_connection_settled();

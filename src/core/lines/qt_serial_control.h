@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "lines/line.h"
+#include "lines/line_device.h"
 #include "lines/serial_control.h"
 
 namespace plenvo {
@@ -14,10 +15,16 @@ namespace plenvo {
 // the kind of line its device string names.
 //
 // A network line opens at once and connects afterwards (see SerialControl);
-// closing it meanwhile abandons the connection.
+// closing it meanwhile abandons the connection. Network lines come from
+// `make_network_line` (lines/network_line.h, or a module that holds it), so
+// that a program on a serial port need not load Qt's network module; it
+// returns nullptr, with the reason in `error`, when it cannot make one.
 class QtSerialControl final : public SerialControl {
 public:
-    explicit QtSerialControl(std::function<QString(int port)> device_for_port);
+    using NetworkLineMaker =
+        std::function<std::unique_ptr<Line>(const QString& device, const LineDevice& address, QString& error)>;
+
+    QtSerialControl(std::function<QString(int port)> device_for_port, NetworkLineMaker make_network_line);
     ~QtSerialControl() override;
 
     bool port_open() const override { return line_ && line_->is_open(); }
@@ -42,6 +49,7 @@ private:
     bool open_line();
 
     std::function<QString(int)> device_for_port_;
+    NetworkLineMaker make_network_line_;
     std::unique_ptr<Line> line_;
     int port_ = 1;
     LineSettings settings_;
