@@ -72,7 +72,7 @@ done
 needed=$(ldd "$usr/bin/plenvo" "$private/libplenvo_app.so")
 [[ ! $(ldd "$private/plenvo-windows.so") =~ libQt6Network ]] || fail "the windows' module loads Qt's network module"
 [[ ! $needed =~ libQt6(Gui|Widgets) ]] || fail "every start of plenvo loads Qt's GUI"
-[[ ! $needed =~ libmosquitto|libQt6HttpServer ]] || fail "every start of plenvo loads the MQTT client or the HTTP server"
+[[ ! $needed =~ libmosquitto|libQt6HttpServer|libQt6Network ]] || fail "every start of plenvo loads the MQTT client, the HTTP server or Qt Network"
 for object in "$usr"/bin/* "$private"/*; do
     missing=$(ldd "$object" | grep 'not found' || true)
     [[ -z $missing ]] || fail "$(basename "$object") finds no $missing"

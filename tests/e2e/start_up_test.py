@@ -29,7 +29,10 @@ SCREEN_HEIGHT = int(harness.SCREEN.split("x")[1])
 
 
 def check_start_up(session, sim, folder):
+    # The loader names each library it loads on stderr, among the trace's lines.
+    session.env["LD_DEBUG"] = "files"
     panel = session.start_panel(folder, "--com1", sim.link, "--trace")
+    del session.env["LD_DEBUG"]
     main = panel.wait_for_window(*MAIN_SIZE)
     place = session.geometry(main)
     # 1200 and 3000 twips at 15 twips per pixel.
@@ -38,6 +41,10 @@ def check_start_up(session, sim, folder):
 
     wait_for(lambda: "RX AL 0" in sim.log_lines(), harness.START_TIMEOUT_S, "state request at the unit")
     wait_for(lambda: panel.traced("rx", "PW 1"), harness.START_TIMEOUT_S, "power report in the trace")
+    # The doors, with Qt's network module, wait until the window is painted.
+    said = panel.stderr_text()
+    network = said.find("file=libQt6Network")
+    expect(0 <= said.find(" painted") < network, "Qt's network module was loaded before the window was painted")
     return panel, main
 
 
