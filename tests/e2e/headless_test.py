@@ -157,11 +157,12 @@ def a_taken_listen_port_ends_with_status_2(serving):
 def a_start_whose_module_does_not_load_ends_with_status_2(serving):
     """A module beside the program is taken before the build's own; one that
     is no library ends the start: the windows' before anything else, the
-    broker door's and the page's before the port is opened."""
+    doors', the broker door's and the page's before the port is opened."""
     session = serving.session
     env = {key: value for key, value in session.env.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
     for name, options, first_words in (
             ("plenvo-windows.so", [], "plenvo: the windows cannot start: "),
+            ("plenvo-network.so", ["--headless"], "plenvo: the doors cannot start: "),
             ("plenvo-broker.so", ["--headless", "--mqtt", "mqtt://127.0.0.1:1"], "plenvo: the broker door cannot start: "),
             ("plenvo-web.so", ["--headless", "--web", "127.0.0.1:1"], "plenvo: the web page cannot start: ")):
         folder = session.install_panel(SAVED, name=f"broken-{name}")

@@ -86,6 +86,23 @@ def check_second_start_hands_over(session, folder, panel):
     expect(session.read_settings(folder) == SAVED, "a handover changed the settings file")
 
 
+def check_second_start_waits_for_a_copy_still_starting(session, sim):
+    # The copy holds its lock before it asks for the unit's state, and opens
+    # its socket only once painted: held up there, it still takes the handover.
+    folder = session.install_panel(SAVED, "early")
+    first = session.start_panel(folder, "--com1", sim.link, "--trace", name="early")
+    wait_for(lambda: first.traced("tx", "AL 0"), harness.START_TIMEOUT_S, "the state request")
+    first.process.send_signal(signal.SIGSTOP)
+    port = harness.free_port()
+    second = session.start_panel(folder, "--listen", str(port), name="early-second")
+    time.sleep(0.5)
+    first.process.send_signal(signal.SIGCONT)
+    expect(second.wait(SECOND_COPY_LIMIT_S) == 0, f"the early handover ended with {second.wait(0)}: "
+           f"{second.stderr_text()}")
+    wait_for(lambda: harness.listening(port), 2, f"the copy that was starting listening on {port}")
+    expect(first.terminate() == 0, "the copy that was starting did not end cleanly")
+
+
 def check_door_that_cannot_open_is_shown(session, sim):
     with socket.create_server(("127.0.0.1", 0)) as taken:
         port = taken.getsockname()[1]
@@ -195,12 +212,14 @@ def main():
             check_sigterm_saves(session, folder, panel, main_window)
             check_lost_places_come_back(session, sim)
             check_door_that_cannot_open_is_shown(session, sim)
+            check_second_start_waits_for_a_copy_still_starting(session, sim)
             folder, panel = check_lock_of_killed_copy_is_taken_over(session, sim)
             check_sighup_shuts_down_in_order(session, folder, panel)
     except CheckFailed as failure:
         print(f"FAIL {failure}")
         sys.exit(1)
-    print("ok   command line, start-up, lost places, second copy, handover, killed copy's lock, SIGTERM and SIGHUP")
+    print("ok   command line, start-up, lost places, second copy, handover (also to a copy still starting), "
+          "killed copy's lock, SIGTERM and SIGHUP")
 
 
 if __name__ == "__main__":
