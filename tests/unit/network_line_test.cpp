@@ -205,6 +205,20 @@ TEST_F(NetworkLineTest, AMalformedOrMissingDeviceFailsAtOnceWithAReasonNamingIt)
     }
 }
 
+// The network lines come from a module; one that cannot be loaded fails the
+// opening with its reason, as a missing device does.
+TEST(NetworkLine, ALineThatCannotBeMadeFailsTheOpeningWithTheReason)
+{
+    QtSerialControl control([](int) { return QStringLiteral("socket://127.0.0.1:9"); },
+                            [](const QString&, const LineDevice&, QString& error) {
+                                error = QStringLiteral("the network line cannot start: gone");
+                                return std::unique_ptr<Line>();
+                            });
+    EXPECT_FALSE(control.set_port_open(true));
+    EXPECT_FALSE(control.port_open() || control.connecting() || control.output("AL"));
+    EXPECT_EQ(control.error_text(), QStringLiteral("the network line cannot start: gone"));
+}
+
 // Opening starts the connection and returns at once; the line tells once
 // how it ended. A failed one leaves it lost, with the reason; one abandoned
 // by a close is not told.
