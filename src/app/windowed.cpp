@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <utility>
+
 #include "app/broker.h"
 #include "app/command_line.h"
 #include "app/doors.h"
@@ -91,6 +93,7 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
     // start-up, should the window never be painted. A door that cannot be
     // opened is told on stderr and in the message line; the panel runs
     // without it.
+    bool doors_opened = false;
     std::unique_ptr<Doors> doors;
     std::unique_ptr<BrokerDoor> broker;
     const auto tell = [&model](const QString& text) {
@@ -98,7 +101,7 @@ int plenvo_run_windowed(int& argc, char** argv, const CommandLine& options)
         emit model.message(text);
     };
     const auto open_all_doors = [&] {
-        if (doors)
+        if (std::exchange(doors_opened, true))
             return;
         QStringList errors;
         // A device handed over is kept as --comN keeps it; the port in use

@@ -113,6 +113,19 @@ def check_door_that_cannot_open_is_shown(session, sim):
                              for line in panel.trace()), 3, "the door's failure in the message line")
     expect(panel.terminate() == 0, "the panel without its door did not end cleanly")
 
+    # Without the network module the panel runs on its serial port, and says
+    # so once, also past the time by which the doors open unpainted.
+    folder = session.install_panel(SAVED, "no-doors")
+    with open(os.path.join(folder, "plenvo-network.so"), "w") as module:
+        module.write("not a library\n")
+    panel = session.start_panel(folder, "--com1", sim.link, "--trace", name="no-doors")
+    panel.wait_for_window(*MAIN_SIZE)
+    wait_for(lambda: panel.traced("rx", "PW 1"), harness.START_TIMEOUT_S, "the unit's state without the doors")
+    time.sleep(2.5)
+    told = [line for line in panel.trace() if line.kind == "msg" and "the doors cannot start" in line.text]
+    expect(len(told) == 1, f"the missing doors were told {len(told)} times")
+    expect(panel.terminate() == 0, "the panel without its doors did not end cleanly")
+
 
 def settled_place(session, window, moved_from):
     """The window's place once it has left `moved_from` and stopped moving."""
