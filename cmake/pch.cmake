@@ -55,7 +55,8 @@ function(plenvo_pch_set name headers links)
 endfunction()
 
 plenvo_pch_set(core "${plenvo_pch_core}" Qt6::Core
-    plenvo_base plenvo_lines plenvo_unit plenvo_devices plenvo_control plenvo_doors plenvo_web plenvo_mqtt plenvo_app plenvo-broker plenvo-web
+    plenvo_base plenvo_lines plenvo_network_lines plenvo_unit plenvo_devices plenvo_control plenvo_panel_client
+    plenvo_doors plenvo_control_server plenvo_web plenvo_mqtt plenvo_app plenvo-network plenvo-broker plenvo-web
     plenvo_ctl plenvo-ctl
     plenvo_sim_lines plenvo-sim plenvo-skin-gen plenvo_linksupport plenvo-link-tests)
 plenvo_pch_set(widgets "${plenvo_pch_widgets}" Qt6::Widgets
