@@ -39,8 +39,10 @@ tools/fuzz.sh 30
 
 # The Debian package, from a Release build of what it installs (the
 # benchmarks need the tests, so neither is built), checked unpacked into a
-# scratch root.
-configure build-pkg -DCMAKE_BUILD_TYPE=Release -DPLENVO_TESTS=OFF --log-level=WARNING
+# scratch root. At -O2, the level Debian builds its packages at: it
+# compiles in a sixth less time than CMake's -O3.
+configure build-pkg -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DPLENVO_TESTS=OFF \
+    --log-level=WARNING
 cmake --build build-pkg -j"$(nproc)"
 rm -f build-pkg/*.deb
 (cd build-pkg && cpack -G DEB)
