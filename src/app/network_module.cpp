@@ -16,6 +16,7 @@
 #include "doors/control_server.h"
 #include "doors/door_keys.h"
 #include "doors/page_door.h"
+#include "lines/line_device.h"
 #include "lines/network_line.h"
 
 namespace plenvo {
@@ -26,12 +27,6 @@ namespace {
 constexpr int kAnswerMs = 3000;
 // A copy that has just started opens its socket once its window shows.
 constexpr int kSocketRetryMs = 25;
-
-QString address_text(const ListenAddress& address)
-{
-    return (address.host.contains(':') ? '[' + address.host + ']' : address.host) + ':' +
-           QString::number(address.port);
-}
 
 // Serves the control protocol on TCP at `address`; away from loopback its
 // clients show `keys`' token first. Empty, or "ADDRESS: WHY".
@@ -154,7 +149,7 @@ void plenvo_hand_over(const CommandLine& options, const QString& socket_path, bo
     for (const auto& [port, device] : options.devices)
         commands.append({QStringLiteral("--com%1").arg(port), QStringLiteral("device %1 %2").arg(port).arg(device)});
     if (options.listen)
-        commands.append({QStringLiteral("--listen"), QStringLiteral("listen ") + address_text(*options.listen)});
+        commands.append({QStringLiteral("--listen"), QStringLiteral("listen ") + host_and_port(options.listen->host, options.listen->port)});
 
     PanelClient client;
     const bool connected = connect_to_running_copy(client, socket_path);

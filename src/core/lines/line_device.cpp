@@ -100,8 +100,12 @@ QString device_string(const LineDevice& line)
                                      [&](const Scheme& s) { return s.kind == line.kind; });
     if (scheme == std::end(kSchemes))
         return line.path;
-    const QString host = line.host.contains(':') ? '[' + line.host + ']' : line.host;
-    return QStringLiteral("%1%2:%3").arg(QLatin1String(scheme->prefix), host).arg(line.port);
+    return QLatin1String(scheme->prefix) + host_and_port(line.host, line.port);
+}
+
+QString host_and_port(const QString& host, quint16 port)
+{
+    return (host.contains(':') ? '[' + host + ']' : host) + ':' + QString::number(port);
 }
 
 std::optional<QString> validate_device(const QString& device)

@@ -25,6 +25,9 @@ std::optional<LineDevice> parse_device(const QString& device, QString& error);
 // The device string naming `line`, as parse_device reads it.
 QString device_string(const LineDevice& line);
 
+// "HOST:PORT", an IPv6 host in brackets.
+QString host_and_port(const QString& host, quint16 port);
+
 // Whether `host` is an IPv4 or IPv6 address, the latter without brackets
 // and with or without a scope ("fe80::1%eth0").
 bool is_ip_address(const QString& host);
