@@ -28,16 +28,20 @@ constexpr int kAnswerMs = 3000;
 // A copy that has just started opens its socket once its window shows.
 constexpr int kSocketRetryMs = 25;
 
-// Serves the control protocol on TCP at `address`; away from loopback its
-// clients show `keys`' token first. Empty, or "ADDRESS: WHY".
+// Away from loopback a client shows the token first, so `keys` must hold
+// it there. Empty, or why it does not.
+QString load_keys_for(const QHostAddress& host, DoorKeys& keys)
+{
+    return host.isLoopback() ? QString() : keys.load();
+}
+
+// Serves the control protocol on TCP at `address`. Empty, or "ADDRESS: WHY".
 QString listen_on_tcp(ControlServer& server, const ListenAddress& address, DoorKeys& keys)
 {
     const QHostAddress host(address.host);
-    if (host.isLoopback())
-        return server.listen_tcp(host, address.port);
-    if (const QString error = keys.load(); !error.isEmpty())
+    if (const QString error = load_keys_for(host, keys); !error.isEmpty())
         return error;
-    return server.listen_tcp(host, address.port, &keys);
+    return server.listen_tcp(host, address.port, host.isLoopback() ? nullptr : &keys);
 }
 
 class NetworkDoors final : public Doors {
@@ -89,10 +93,8 @@ QStringList NetworkDoors::open(const CommandLine& options, const QString& progra
 // Empty, or "ADDRESS: WHY".
 QString NetworkDoors::open_page(const ListenAddress& address)
 {
-    // Away from loopback a client shows the token first.
-    if (!QHostAddress(address.host).isLoopback())
-        if (const QString error = keys_.load(); !error.isEmpty())
-            return error;
+    if (const QString error = load_keys_for(QHostAddress(address.host), keys_); !error.isEmpty())
+        return error;
     server_.set_web_link([this] { return web_->link(); });
     return web_->listen(address.host, address.port);
 }
