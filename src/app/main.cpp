@@ -31,8 +31,7 @@ void* load_app_library()
     if (!folders)
         return nullptr;
     *folders = size;
-    if (::dlinfo(program, RTLD_DI_SERINFOSIZE, folders.get()) != 0 ||
-        ::dlinfo(program, RTLD_DI_SERINFO, folders.get()) != 0)
+    if (::dlinfo(program, RTLD_DI_SERINFO, folders.get()) != 0)
         return nullptr;
     for (unsigned i = 0; i < folders->dls_cnt; ++i) {
         const std::string path = std::string(folders->dls_serpath[i].dls_name) + "/" + PLENVO_APP_LIBRARY;
